@@ -1,0 +1,20 @@
+// Decodes H.264 packets into packed BGR24 pictures stored bottom row first,
+// the layout the player hands to its host.
+#pragma once
+
+#include "codec/h264codec_base.h"
+
+class h264codec_decode : public h264codec_base {
+ public:
+  using h264codec_base::h264codec_base;
+
+  // Decodes one packet. Returns null when the decoder rejects it; otherwise a
+  // frame that holds a picture (format BGR24, width and height of the decoded
+  // picture, linesize[0] == width * 3, pts = best-effort timestamp in the
+  // stream's time base) or, while the decoder is still filling its delay,
+  // none (data[0] null). An empty packet is not a flush: it yields null.
+  lrk::av_frame_ptr decode(const AVPacket& packet);
+
+ private:
+  bool convert(AVFrame& out);
+};
