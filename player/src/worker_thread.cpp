@@ -1,0 +1,32 @@
+#include "worker_thread.h"
+
+worker_thread::worker_thread(std::function<void()> body)
+    : completion_(std::make_shared<completion>()) {
+  thread_ = std::thread([body = std::move(body), c = completion_]() {
+    body();
+    {
+      std::lock_guard<std::mutex> lock(c->mutex);
+      c->done = true;
+    }
+    c->done_cv.notify_all();
+  });
+}
+
+worker_thread::~worker_thread() {
+  if (thread_.joinable()) thread_.detach();
+}
+
+bool worker_thread::join_for(std::chrono::milliseconds timeout) {
+  if (!thread_.joinable()) return true;
+  bool done;
+  {
+    std::unique_lock<std::mutex> lock(completion_->mutex);
+    done = completion_->done_cv.wait_for(lock, timeout, [&] { return completion_->done; });
+  }
+  if (done) {
+    thread_.join();
+  } else {
+    thread_.detach();
+  }
+  return done;
+}
