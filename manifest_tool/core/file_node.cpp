@@ -1,0 +1,30 @@
+#include "file_node.h"
+
+void file_node::reset()
+{
+    path.clear();
+    ignored = 0;
+    zipped = 0;
+    is_dir = 1;
+    children.clear();
+    item = nullptr;
+}
+
+static void collect_listed(const file_node &node, QStringList &out)
+{
+    for (const file_node &child : node.children) {
+        if (child.ignored)
+            continue;
+        if (child.is_dir)
+            collect_listed(child, out);
+        else
+            out.append(child.path);
+    }
+}
+
+QStringList listed_files(const file_node &root)
+{
+    QStringList out;
+    collect_listed(root, out);
+    return out;
+}
