@@ -1,0 +1,216 @@
+// The two marks on the rows of the tree: how the buttons show them, what a
+// click changes, and how an ignored directory hides its rows.
+#include "relmint_fixture.h"
+
+#include <QDir>
+#include <QIcon>
+#include <QLineEdit>
+#include <QSettings>
+#include <QTest>
+
+namespace {
+
+const QString font = QStringLiteral("font: 9pt \"微软雅黑\";");
+const QString red = QStringLiteral("color: rgb(255, 0, 0);");
+const QString blue = QStringLiteral("color: rgb(0, 0, 255);");
+const QString black = QStringLiteral("color: rgb(0, 0, 0);");
+
+QImage icon_image(const QIcon &icon)
+{
+    return icon.pixmap(16, 16).toImage();
+}
+
+QImage resource_icon(const char *name)
+{
+    return icon_image(QIcon(QStringLiteral(":/relmint/Resources/") + QString::fromLatin1(name)));
+}
+
+// The arrays of a saved project, as lists of paths relative to `root`.
+QStringList saved_array(const QString &project, const QString &array, const QString &root)
+{
+    QSettings settings(project, QSettings::IniFormat);
+    QStringList out;
+    const int size = settings.beginReadArray(array);
+    for (int i = 0; i < size; ++i) {
+        settings.setArrayIndex(i);
+        out.append(QDir(root).relativeFilePath(settings.value(QStringLiteral("name")).toString()));
+    }
+    settings.endArray();
+    return out;
+}
+
+} // namespace
+
+class tst_relmint_marks : public QObject {
+    Q_OBJECT
+
+    scratch_dir cwd_;
+    scratch_dir source_;
+    QString project_;
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(QDir::setCurrent(cwd_.path()));
+        for (const char *name : {"plain.png", "ign.png", "zip.png", "both.png", "plain_dir/p.png",
+                                 "ign_dir/i.png", "zip_dir/z.png", "both_dir/b.png"})
+            source_.write(QString::fromLatin1(name));
+
+        project_ = cwd_.path(QStringLiteral("marks.ini"));
+        QSettings settings(project_, QSettings::IniFormat);
+        settings.setValue(QStringLiteral("loadfrom"), source_.path());
+        const auto write_marks = [&](const char *array, const QStringList &names) {
+            settings.beginWriteArray(QString::fromLatin1(array));
+            for (int i = 0; i < names.size(); ++i) {
+                settings.setArrayIndex(i);
+                settings.setValue(QStringLiteral("name"), source_.path(names[i]));
+            }
+            settings.endArray();
+        };
+        write_marks("ignores", {"ign.png", "both.png", "ign_dir", "both_dir"});
+        write_marks("zips", {"zip.png", "both.png", "zip_dir", "both_dir"});
+    }
+
+    void buttons_show_the_marks_data()
+    {
+        QTest::addColumn<QStringList>("row");
+        QTest::addColumn<QString>("ignore_text");
+        QTest::addColumn<QString>("ignore_style");
+        QTest::addColumn<QString>("zip_text");
+        QTest::addColumn<QString>("zip_style");
+        QTest::addColumn<bool>("ignored_icon");
+
+        QTest::newRow("root") << QStringList{} << "忽略" << font + blue << "不是" << font << false;
+        QTest::newRow("file") << QStringList{"plain.png"} << "忽略" << font << "不是" << font << false;
+        QTest::newRow("file ignored") << QStringList{"ign.png"} << "取消" << font + red << "不是" << font << true;
+        QTest::newRow("file in archive") << QStringList{"zip.png"} << "忽略" << font << "是" << font + red << false;
+        QTest::newRow("file with both marks")
+            << QStringList{"both.png"} << "取消" << font + red << "是" << font + red << true;
+        QTest::newRow("directory") << QStringList{"plain_dir"} << "忽略" << font + blue << "不是" << font << false;
+        QTest::newRow("directory ignored")
+            << QStringList{"ign_dir"} << "取消" << font + red << "不是" << font << true;
+        QTest::newRow("directory in archive")
+            << QStringList{"zip_dir"} << "忽略" << font + blue << "是" << font + red + blue << false;
+        QTest::newRow("directory with both marks")
+            << QStringList{"both_dir"} << "取消" << font + red << "是" << font + red + blue << true;
+    }
+
+    void buttons_show_the_marks()
+    {
+        QFETCH(QStringList, row);
+        QFETCH(QString, ignore_text);
+        QFETCH(QString, ignore_style);
+        QFETCH(QString, zip_text);
+        QFETCH(QString, zip_style);
+        QFETCH(bool, ignored_icon);
+
+        window_under_test ui;
+        ui.window().open_project(project_);
+        QVERIFY(ui.row(row));
+        QCOMPARE(ui.ignore_button(row)->text(), ignore_text);
+        QCOMPARE(ui.ignore_button(row)->styleSheet(), ignore_style);
+        QCOMPARE(ui.zip_button(row)->text(), zip_text);
+        QCOMPARE(ui.zip_button(row)->styleSheet(), zip_style);
+        QCOMPARE(icon_image(ui.row(row)->icon(0)), resource_icon(ignored_icon ? "manglu.png" : "zaixian.png"));
+    }
+
+    void ignored_directories_show_no_rows_below()
+    {
+        window_under_test ui;
+        ui.window().open_project(project_);
+        const QStringList expected{"both.png", "ign.png",         "plain.png", "zip.png",      "both_dir",
+                                   "ign_dir",  "plain_dir",       "plain_dir/p.png", "zip_dir", "zip_dir/z.png"};
+        QCOMPARE(ui.row_paths(), expected);
+    }
+
+    void clicking_a_file_row_toggles_its_mark()
+    {
+        window_under_test ui;
+        ui.scan(source_.path());
+        ui.edit("edt_project")->setText(cwd_.path(QStringLiteral("toggled.ini")));
+        const QStringList row{"plain.png"};
+
+        ui.click(ui.ignore_button(row));
+        ui.click(ui.zip_button(row));
+        QCOMPARE(ui.ignore_button(row)->text(), QStringLiteral("取消"));
+        QCOMPARE(ui.ignore_button(row)->styleSheet(), font + red);
+        QCOMPARE(icon_image(ui.row(row)->icon(0)), resource_icon("manglu.png"));
+        QCOMPARE(ui.zip_button(row)->text(), QStringLiteral("是"));
+        QCOMPARE(ui.zip_button(row)->styleSheet(), font + red);
+        ui.trigger("save_file");
+        QCOMPARE(saved_array(ui.edit("edt_project")->text(), QStringLiteral("ignores"), source_.path()),
+                 QStringList{"plain.png"});
+        QCOMPARE(saved_array(ui.edit("edt_project")->text(), QStringLiteral("zips"), source_.path()),
+                 QStringList{"plain.png"});
+
+        // The same buttons, now in the other groups, take the marks away.
+        ui.click(ui.ignore_button(row));
+        ui.click(ui.zip_button(row));
+        QCOMPARE(ui.ignore_button(row)->text(), QStringLiteral("忽略"));
+        QCOMPARE(ui.ignore_button(row)->styleSheet(), font + black);
+        QCOMPARE(icon_image(ui.row(row)->icon(0)), resource_icon("zaixian.png"));
+        QCOMPARE(ui.zip_button(row)->text(), QStringLiteral("不是"));
+        QCOMPARE(ui.zip_button(row)->styleSheet(), font + black);
+        ui.trigger("save_file");
+        QCOMPARE(saved_array(ui.edit("edt_project")->text(), QStringLiteral("ignores"), source_.path()),
+                 QStringList{});
+        QCOMPARE(saved_array(ui.edit("edt_project")->text(), QStringLiteral("zips"), source_.path()),
+                 QStringList{});
+    }
+
+    void ignoring_a_directory_hides_and_restores_its_rows()
+    {
+        scratch_dir source;
+        source.write(QStringLiteral("d/a.png"));
+        source.write(QStringLiteral("d/sub/b.png"));
+        window_under_test ui;
+        ui.scan(source.path());
+        ui.click(ui.zip_button({"d", "a.png"}));
+        ui.click(ui.ignore_button({"d", "sub", "b.png"}));
+
+        ui.click(ui.ignore_button({"d"}));
+        QCOMPARE(ui.row_paths(), QStringList{"d"});
+        QCOMPARE(ui.ignore_button({"d"})->text(), QStringLiteral("取消"));
+        QCOMPARE(ui.ignore_button({"d"})->styleSheet(), font + red);
+
+        ui.click(ui.ignore_button({"d"}));
+        QCOMPARE(ui.row_paths(), (QStringList{"d", "d/a.png", "d/sub", "d/sub/b.png"}));
+        QCOMPARE(ui.ignore_button({"d"})->styleSheet(), font + blue);
+        QCOMPARE(ui.zip_button({"d", "a.png"})->text(), QStringLiteral("是"));
+        QCOMPARE(ui.ignore_button({"d", "sub", "b.png"})->text(), QStringLiteral("取消"));
+        QCOMPARE(ui.ignore_button({"d", "sub"})->text(), QStringLiteral("忽略"));
+    }
+
+    void directory_archive_mark_leaves_rows_below_alone()
+    {
+        scratch_dir source;
+        source.write(QStringLiteral("d/a.png"));
+        window_under_test ui;
+        ui.scan(source.path());
+
+        ui.click(ui.zip_button({"d"}));
+        QCOMPARE(ui.zip_button({"d"})->text(), QStringLiteral("是"));
+        QCOMPARE(ui.zip_button({"d"})->styleSheet(), font + red + blue);
+        QCOMPARE(ui.zip_button({"d", "a.png"})->text(), QStringLiteral("不是"));
+        ui.click(ui.zip_button({"d"}));
+        QCOMPARE(ui.zip_button({"d"})->text(), QStringLiteral("不是"));
+        QCOMPARE(ui.zip_button({"d"})->styleSheet(), font);
+    }
+
+    void rescan_clears_every_mark()
+    {
+        window_under_test ui;
+        ui.window().open_project(project_);
+        QTest::mouseClick(ui.button("btn_refresh_pattern"), Qt::LeftButton);
+        for (QTreeWidgetItem *row = ui.row(); row; row = ui.tree()->itemBelow(row)) {
+            const auto *ignore = qobject_cast<QPushButton *>(ui.tree()->itemWidget(row, 1));
+            const auto *zip = qobject_cast<QPushButton *>(ui.tree()->itemWidget(row, 2));
+            QCOMPARE(ignore->text(), QStringLiteral("忽略"));
+            QCOMPARE(zip->text(), QStringLiteral("不是"));
+        }
+        QVERIFY(ui.row({"ign_dir", "i.png"}));
+    }
+};
+
+QTEST_MAIN(tst_relmint_marks)
+#include "tst_relmint_marks.moc"
