@@ -13,6 +13,7 @@ packages=(
   nginx libnginx-mod-rtmp
   ffmpeg
   python3
+  time
 )
 
 missing=()
