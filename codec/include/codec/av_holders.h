@@ -35,6 +35,20 @@ struct swr_context_deleter {
 struct av_input_context_deleter {
   void operator()(AVFormatContext* c) const { avformat_close_input(&c); }
 };
+// A muxing context from avformat_alloc_output_context2: closes the I/O it
+// opened (unless the muxer opens its own files), then frees the context.
+struct av_output_context_deleter {
+  void operator()(AVFormatContext* c) const {
+    if (c && c->oformat && !(c->oformat->flags & AVFMT_NOFILE)) avio_closep(&c->pb);
+    avformat_free_context(c);
+  }
+};
+struct av_buffer_deleter {
+  void operator()(AVBufferRef* b) const { av_buffer_unref(&b); }
+};
+struct av_codec_parameters_deleter {
+  void operator()(AVCodecParameters* p) const { avcodec_parameters_free(&p); }
+};
 
 using av_frame_ptr = std::unique_ptr<AVFrame, av_frame_deleter>;
 using av_packet_ptr = std::unique_ptr<AVPacket, av_packet_deleter>;
@@ -42,6 +56,9 @@ using av_codec_context_ptr = std::unique_ptr<AVCodecContext, av_codec_context_de
 using sws_context_ptr = std::unique_ptr<SwsContext, sws_context_deleter>;
 using swr_context_ptr = std::unique_ptr<SwrContext, swr_context_deleter>;
 using av_input_context_ptr = std::unique_ptr<AVFormatContext, av_input_context_deleter>;
+using av_output_context_ptr = std::unique_ptr<AVFormatContext, av_output_context_deleter>;
+using av_buffer_ptr = std::unique_ptr<AVBufferRef, av_buffer_deleter>;
+using av_codec_parameters_ptr = std::unique_ptr<AVCodecParameters, av_codec_parameters_deleter>;
 
 inline av_frame_ptr make_frame() { return av_frame_ptr(av_frame_alloc()); }
 inline av_packet_ptr make_packet() { return av_packet_ptr(av_packet_alloc()); }
