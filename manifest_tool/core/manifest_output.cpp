@@ -26,7 +26,8 @@ bool manifest_output::open()
 
 bool manifest_output::write(const QByteArray &bytes)
 {
-    return file_.write(bytes) == bytes.size();
+    // Flushed here so that a full disk shows before anything else is changed.
+    return file_.write(bytes) == bytes.size() && file_.flush();
 }
 
 bool manifest_output::commit()

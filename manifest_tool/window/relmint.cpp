@@ -37,9 +37,11 @@ static void register_resources()
 
 relmint::relmint(std::unique_ptr<user_prompts> prompts)
     : QMainWindow(nullptr), ui_(std::make_unique<Ui::relmint>()),
-      prompts_(prompts ? std::move(prompts) : std::make_unique<dialog_prompts>())
+      prompts_(prompts ? std::move(prompts) : std::make_unique<dialog_prompts>()),
+      hash_pool_(new QThreadPool(this))
 {
     register_resources();
+    hash_pool_->setObjectName(QStringLiteral("hash_pool"));
     ui_->setupUi(this);
 
     connect(ui_->new_file, &QAction::triggered, this, &relmint::on_new_file);
@@ -267,7 +269,7 @@ void relmint::save_result()
 {
     release_build build(ui_->edt_project->text(), fields_from_form(), root_node_);
     const int file_count = listed_files(root_node_).size();
-    const release_result result = build.run(QThreadPool::globalInstance(), [&](digest_job &job) {
+    const release_result result = build.run(hash_pool_, [&](digest_job &job) {
         return wait_with_progress(job, file_count);
     });
 
@@ -296,7 +298,7 @@ void relmint::set_zipfile()
     const QString path = prompts_->choose_file(QStringLiteral("zip file (*.zip)"));
     if (path.isEmpty())
         return;
-    digest_job job({path}, QThreadPool::globalInstance());
+    digest_job job({path}, hash_pool_);
     const std::optional<QList<file_digest>> digests = wait_with_progress(job, 1);
     if (!digests)
         return;

@@ -12,6 +12,7 @@
 
 class QAbstractButton;
 class QButtonGroup;
+class QThreadPool;
 class QTreeWidgetItem;
 
 namespace Ui {
@@ -66,6 +67,9 @@ private:
 
     std::unique_ptr<Ui::relmint> ui_;
     std::unique_ptr<user_prompts> prompts_;
+    // Hashing has a pool of its own: Qt's painting uses the global pool and
+    // would wait behind a long hash, freezing the window.
+    QThreadPool *hash_pool_;
 
     // The scanned tree; every scan is followed by a rebuild of the rows, so
     // the node pointers of button_nodes_ always point into this tree.
