@@ -24,6 +24,24 @@ lrk::av_frame_ptr h264codec_decode::decode(const AVPacket& packet) {
   return out;
 }
 
+bool h264codec_decode::attach_picture_buffer(AVFrame& out, int width, int height) {
+  // Rows of exactly width * 3 bytes, as the host expects them.
+  const int size = av_image_get_buffer_size(AV_PIX_FMT_BGR24, width, height, 1);
+  if (size <= 0) return false;
+  if (!picture_pool_ || size != pool_buffer_size_) {
+    picture_pool_.reset(av_buffer_pool_init(size, nullptr));
+    pool_buffer_size_ = size;
+  }
+  if (!picture_pool_) return false;
+  out.buf[0] = av_buffer_pool_get(picture_pool_.get());
+  if (!out.buf[0]) return false;
+  out.format = AV_PIX_FMT_BGR24;
+  out.width = width;
+  out.height = height;
+  return av_image_fill_arrays(out.data, out.linesize, out.buf[0]->data, AV_PIX_FMT_BGR24, width,
+                              height, 1) >= 0;
+}
+
 bool h264codec_decode::convert(AVFrame& out) {
   const AVFrame& in = *codec_frame_;
   const int w = in.width;
@@ -33,11 +51,7 @@ bool h264codec_decode::convert(AVFrame& out) {
   plane_view flipped = flip_vertically(in.data, in.linesize, in_format, h);
   if (!flipped.data[0]) return false;
 
-  out.format = AV_PIX_FMT_BGR24;
-  out.width = w;
-  out.height = h;
-  // Alignment 1: rows of exactly width * 3 bytes, as the host expects them.
-  if (av_frame_get_buffer(&out, 1) < 0) return false;
+  if (!attach_picture_buffer(out, w, h)) return false;
 
   // Re-created whenever the stream changes its size or pixel format.
   sws_.reset(sws_getCachedContext(sws_.release(), w, h, in_format, w, h, AV_PIX_FMT_BGR24,

@@ -109,8 +109,8 @@ bool save_snapshot(const room_watcher& watcher, const std::string& path) {
 
 const char* play_error(int code) {
   switch (code) {
-    case -1: return "cannot connect to the stream (refused, unreachable or no answer)";
-    case -2: return "connected, but the stream information cannot be read (is anyone publishing?)";
+    case -1: return "cannot connect to the stream (refused, unreachable, no answer, or nobody publishes it)";
+    case -2: return "connected, but the stream information cannot be read";
     case -3: return "connected, but the stream holds no streams";
     default: return "play failed";
   }

@@ -8,6 +8,7 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
+#include <libavutil/buffer.h>
 #include <libavutil/dict.h>
 #include <libavutil/frame.h>
 #include <libswresample/swresample.h>
@@ -32,6 +33,9 @@ struct swr_context_deleter {
   void operator()(SwrContext* s) const { swr_free(&s); }
 };
 // A demuxing context opened with avformat_open_input.
+struct av_buffer_pool_deleter {
+  void operator()(AVBufferPool* p) const { av_buffer_pool_uninit(&p); }
+};
 struct av_input_context_deleter {
   void operator()(AVFormatContext* c) const { avformat_close_input(&c); }
 };
@@ -55,6 +59,8 @@ using av_packet_ptr = std::unique_ptr<AVPacket, av_packet_deleter>;
 using av_codec_context_ptr = std::unique_ptr<AVCodecContext, av_codec_context_deleter>;
 using sws_context_ptr = std::unique_ptr<SwsContext, sws_context_deleter>;
 using swr_context_ptr = std::unique_ptr<SwrContext, swr_context_deleter>;
+// Buffers handed out by the pool stay valid after the pool is released.
+using av_buffer_pool_ptr = std::unique_ptr<AVBufferPool, av_buffer_pool_deleter>;
 using av_input_context_ptr = std::unique_ptr<AVFormatContext, av_input_context_deleter>;
 using av_output_context_ptr = std::unique_ptr<AVFormatContext, av_output_context_deleter>;
 using av_buffer_ptr = std::unique_ptr<AVBufferRef, av_buffer_deleter>;

@@ -17,4 +17,10 @@ class h264codec_decode : public h264codec_base {
 
  private:
   bool convert(AVFrame& out);
+  bool attach_picture_buffer(AVFrame& out, int width, int height);
+
+  // Recycles the BGR24 buffers of delivered pictures: fresh multi-megabyte
+  // allocations would cost a page fault per 4 KiB on every picture.
+  lrk::av_buffer_pool_ptr picture_pool_;
+  int pool_buffer_size_ = 0;
 };
