@@ -14,8 +14,10 @@ file_digest digest_file(const QString &path, const std::atomic<bool> &stop)
 {
     QFile file(path);
     file_digest digest;
+    const bool opened = file.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+    // Known with the file open or not; 0 for a file that is gone.
     digest.size = file.size();
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+    if (!opened) {
         digest.text = QStringLiteral("open fail!");
         return digest;
     }

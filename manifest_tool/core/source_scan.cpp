@@ -29,15 +29,18 @@ public:
         const QString canonical = QFileInfo(dir.absolutePath()).canonicalFilePath();
         walk_path_.insert(canonical);
 
+        // One listing for both passes: in name order, ignoring case, hidden
+        // and system entries left out.
+        const QFileInfoList entries = dir.entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot);
         const QString base = dir.absolutePath() + QLatin1Char('/');
-        for (const QString &name : dir.entryList(QDir::Files)) {
-            if (suffix_accepted(patterns_, name))
-                parent.children.append(marked_node(base + name, 0, marks_));
+        for (const QFileInfo &entry : entries) {
+            if (!entry.isDir() && suffix_accepted(patterns_, entry.fileName()))
+                parent.children.append(marked_node(base + entry.fileName(), 0, marks_));
         }
-        for (const QString &name : dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-            const QString path = base + name;
-            if (walk_path_.contains(QFileInfo(path).canonicalFilePath()))
+        for (const QFileInfo &entry : entries) {
+            if (!entry.isDir() || walk_path_.contains(entry.canonicalFilePath()))
                 continue;
+            const QString path = base + entry.fileName();
             file_node child = marked_node(path, 1, marks_);
             fill(QDir(path), child);
             parent.children.append(std::move(child));

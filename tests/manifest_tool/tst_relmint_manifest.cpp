@@ -226,6 +226,19 @@ private slots:
         }
     }
 
+    void file_gone_since_the_scan_is_listed_as_open_fail()
+    {
+        client_tree tree;
+        window_under_test ui;
+        ui.window().open_project(tree.project);
+        QVERIFY(QFile::remove(tree.path(QStringLiteral("res/a.png"))));
+        build(ui);
+        const QDomElement gone = entry(tree.manifest, QStringLiteral("res/a.png"));
+        QCOMPARE(gone.text(), QStringLiteral("open fail!"));
+        QCOMPARE(gone.attribute(QStringLiteral("s")), QStringLiteral("0"));
+        QCOMPARE(entry(tree.manifest, QStringLiteral("game.exe")).text(), md5sum_of(tree.path("game.exe")));
+    }
+
     void version_is_raised_after_each_build_data()
     {
         QTest::addColumn<QString>("version");
