@@ -36,30 +36,6 @@ run_result run_relmint(const QStringList &arguments)
     return result;
 }
 
-QStringList read_array(const QString &project, const QString &array)
-{
-    QSettings settings(project, QSettings::IniFormat);
-    QStringList out;
-    const int size = settings.beginReadArray(array);
-    for (int i = 0; i < size; ++i) {
-        settings.setArrayIndex(i);
-        out.append(settings.value(QStringLiteral("name")).toString());
-    }
-    settings.endArray();
-    return out;
-}
-
-void write_array(const QString &project, const QString &array, const QStringList &paths)
-{
-    QSettings settings(project, QSettings::IniFormat);
-    settings.beginWriteArray(array);
-    for (int i = 0; i < paths.size(); ++i) {
-        settings.setArrayIndex(i);
-        settings.setValue(QStringLiteral("name"), paths[i]);
-    }
-    settings.endArray();
-}
-
 // A project with marks of both kinds over a small client tree.
 struct marked_project {
     scratch_dir dir;
@@ -80,8 +56,8 @@ struct marked_project {
         settings.setValue(QStringLiteral("saveto"), manifest);
         settings.setValue(QStringLiteral("version"), QStringLiteral("1000"));
         settings.sync();
-        write_array(project, QStringLiteral("ignores"), ignores);
-        write_array(project, QStringLiteral("zips"), zips);
+        write_mark_array(project, QStringLiteral("ignores"), ignores);
+        write_mark_array(project, QStringLiteral("zips"), zips);
     }
 };
 
@@ -113,8 +89,8 @@ private slots:
 
         QCOMPARE(QSettings(setup.project, QSettings::IniFormat).value(QStringLiteral("version")).toString(),
                  QStringLiteral("1001"));
-        QCOMPARE(read_array(setup.project, QStringLiteral("ignores")), setup.ignores);
-        QCOMPARE(read_array(setup.project, QStringLiteral("zips")), setup.zips);
+        QCOMPARE(read_mark_array(setup.project, QStringLiteral("ignores")), setup.ignores);
+        QCOMPARE(read_mark_array(setup.project, QStringLiteral("zips")), setup.zips);
     }
 
     // Both builds run the same code: the same project gives the same bytes.

@@ -62,13 +62,10 @@ struct client_tree {
 
     void mark(const QString &array, const QStringList &relative)
     {
-        QSettings settings(project, QSettings::IniFormat);
-        settings.beginWriteArray(array);
-        for (int i = 0; i < relative.size(); ++i) {
-            settings.setArrayIndex(i);
-            settings.setValue(QStringLiteral("name"), path(relative[i]));
-        }
-        settings.endArray();
+        QStringList paths;
+        for (const QString &name : relative)
+            paths.append(path(name));
+        write_mark_array(project, array, paths);
     }
 };
 

@@ -25,17 +25,12 @@ QImage resource_icon(const char *name)
     return icon_image(QIcon(QStringLiteral(":/relmint/Resources/") + QString::fromLatin1(name)));
 }
 
-// The arrays of a saved project, as lists of paths relative to `root`.
+// The marks of a saved project, as paths relative to `root`.
 QStringList saved_array(const QString &project, const QString &array, const QString &root)
 {
-    QSettings settings(project, QSettings::IniFormat);
     QStringList out;
-    const int size = settings.beginReadArray(array);
-    for (int i = 0; i < size; ++i) {
-        settings.setArrayIndex(i);
-        out.append(QDir(root).relativeFilePath(settings.value(QStringLiteral("name")).toString()));
-    }
-    settings.endArray();
+    for (const QString &path : read_mark_array(project, array))
+        out.append(QDir(root).relativeFilePath(path));
     return out;
 }
 
@@ -57,18 +52,15 @@ private slots:
             source_.write(QString::fromLatin1(name));
 
         project_ = cwd_.path(QStringLiteral("marks.ini"));
-        QSettings settings(project_, QSettings::IniFormat);
-        settings.setValue(QStringLiteral("loadfrom"), source_.path());
-        const auto write_marks = [&](const char *array, const QStringList &names) {
-            settings.beginWriteArray(QString::fromLatin1(array));
-            for (int i = 0; i < names.size(); ++i) {
-                settings.setArrayIndex(i);
-                settings.setValue(QStringLiteral("name"), source_.path(names[i]));
-            }
-            settings.endArray();
+        QSettings(project_, QSettings::IniFormat).setValue(QStringLiteral("loadfrom"), source_.path());
+        const auto under_source = [this](const QStringList &names) {
+            QStringList paths;
+            for (const QString &name : names)
+                paths.append(source_.path(name));
+            return paths;
         };
-        write_marks("ignores", {"ign.png", "both.png", "ign_dir", "both_dir"});
-        write_marks("zips", {"zip.png", "both.png", "zip_dir", "both_dir"});
+        write_mark_array(project_, QStringLiteral("ignores"), under_source({"ign.png", "both.png", "ign_dir", "both_dir"}));
+        write_mark_array(project_, QStringLiteral("zips"), under_source({"zip.png", "both.png", "zip_dir", "both_dir"}));
     }
 
     void buttons_show_the_marks_data()

@@ -14,29 +14,6 @@ const char *const edits[] = {"edt_src_path", "edt_patterns", "edt_save_path", "e
                              "edt_zip",      "edt_size",     "edt_sign"};
 const char *const keys[] = {"loadfrom", "patterns", "saveto", "version", "zipfile", "zipsize", "zipsign"};
 
-void write_array(QSettings &settings, const QString &array, const QStringList &paths)
-{
-    settings.beginWriteArray(array);
-    for (int i = 0; i < paths.size(); ++i) {
-        settings.setArrayIndex(i);
-        settings.setValue(QStringLiteral("name"), paths[i]);
-    }
-    settings.endArray();
-}
-
-QStringList read_array(const QString &project, const QString &array)
-{
-    QSettings settings(project, QSettings::IniFormat);
-    QStringList out;
-    const int size = settings.beginReadArray(array);
-    for (int i = 0; i < size; ++i) {
-        settings.setArrayIndex(i);
-        out.append(settings.value(QStringLiteral("name")).toString());
-    }
-    settings.endArray();
-    return out;
-}
-
 QStringList under(const scratch_dir &dir, const QStringList &relative)
 {
     QStringList out;
@@ -182,18 +159,15 @@ private slots:
 
         const QString project = cwd_.path(QStringLiteral("marks.ini"));
         QFile::remove(project);
-        {
-            QSettings settings(project, QSettings::IniFormat);
-            settings.setValue(QStringLiteral("loadfrom"), source.path());
-            write_array(settings, QStringLiteral("ignores"), under(source, ignores_in));
-            write_array(settings, QStringLiteral("zips"), under(source, zips_in));
-        }
+        QSettings(project, QSettings::IniFormat).setValue(QStringLiteral("loadfrom"), source.path());
+        write_mark_array(project, QStringLiteral("ignores"), under(source, ignores_in));
+        write_mark_array(project, QStringLiteral("zips"), under(source, zips_in));
 
         window_under_test ui;
         ui.window().open_project(project);
         ui.trigger("save_file");
-        QCOMPARE(read_array(project, QStringLiteral("ignores")), under(source, ignores_out));
-        QCOMPARE(read_array(project, QStringLiteral("zips")), under(source, zips_out));
+        QCOMPARE(read_mark_array(project, QStringLiteral("ignores")), under(source, ignores_out));
+        QCOMPARE(read_mark_array(project, QStringLiteral("zips")), under(source, zips_out));
         // A shorter array leaves no elements of the longer one behind.
         QSettings saved(project, QSettings::IniFormat);
         saved.beginGroup(QStringLiteral("ignores"));

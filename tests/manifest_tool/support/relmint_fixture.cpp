@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QProcess>
+#include <QSettings>
 #include <QTest>
 
 scratch_dir::scratch_dir()
@@ -142,6 +143,30 @@ void window_under_test::click(QPushButton *button)
     }
     QApplication::processEvents();
     QTest::mouseClick(button, Qt::LeftButton);
+}
+
+QStringList read_mark_array(const QString &project, const QString &array)
+{
+    QSettings settings(project, QSettings::IniFormat);
+    QStringList out;
+    const int size = settings.beginReadArray(array);
+    for (int i = 0; i < size; ++i) {
+        settings.setArrayIndex(i);
+        out.append(settings.value(QStringLiteral("name")).toString());
+    }
+    settings.endArray();
+    return out;
+}
+
+void write_mark_array(const QString &project, const QString &array, const QStringList &paths)
+{
+    QSettings settings(project, QSettings::IniFormat);
+    settings.beginWriteArray(array);
+    for (int i = 0; i < paths.size(); ++i) {
+        settings.setArrayIndex(i);
+        settings.setValue(QStringLiteral("name"), paths[i]);
+    }
+    settings.endArray();
 }
 
 static QString run_tool(const QString &program, const QStringList &arguments)

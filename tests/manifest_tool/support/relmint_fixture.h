@@ -61,6 +61,10 @@ private:
     std::unique_ptr<relmint> window_;
 };
 
+// A mark array ("ignores" or "zips") of a project file.
+QStringList read_mark_array(const QString &project, const QString &array);
+void write_mark_array(const QString &project, const QString &array, const QStringList &paths);
+
 // Figures computed without Qt: the coreutils md5sum and stat of a file.
 QString md5sum_of(const QString &path);
 qint64 stat_size_of(const QString &path);
