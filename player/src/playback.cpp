@@ -165,12 +165,14 @@ void playback::route_packet(const AVPacket& packet) {
   (*it)->handle_packet(*this, packet);
 }
 
-bool playback::lock_cache_for_poll(std::unique_lock<std::timed_mutex>& lock) {
+bool playback::lock_cache_for_poll(std::unique_lock<std::mutex>& lock) {
   // The play thread holds the lock while the host handles a frame; a host
   // that blocks must not keep the poll thread from seeing stop().
-  lock = std::unique_lock<std::timed_mutex>(cache_mutex_, std::defer_lock);
-  while (!lock.try_lock_for(play_pass_interval)) {
+  lock = std::unique_lock<std::mutex>(cache_mutex_, std::try_to_lock);
+  while (!lock.owns_lock()) {
     if (stopped_.load()) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    lock.try_lock();
   }
   return true;
 }
@@ -181,7 +183,7 @@ void playback::picture_decoded(lrk::av_frame_ptr picture) {
     to_host([&](const host_callback& h) { h.video_format(picture->width, picture->height); });
     video_format_sent_ = true;
   }
-  std::unique_lock<std::timed_mutex> lock;
+  std::unique_lock<std::mutex> lock;
   if (!lock_cache_for_poll(lock)) return;
   if (first) {
     announced_width_ = picture->width;
@@ -199,7 +201,7 @@ void playback::sound_decoded(std::vector<lrk::av_frame_ptr> frames) {
     to_host([&](const host_callback& h) { h.audio_format(head.ch_layout.nb_channels, head.sample_rate); });
     audio_format_sent_ = true;
   }
-  std::unique_lock<std::timed_mutex> lock;
+  std::unique_lock<std::mutex> lock;
   if (!lock_cache_for_poll(lock)) return;
   if (first) {
     announced_channels_ = head.ch_layout.nb_channels;
@@ -217,7 +219,7 @@ void playback::play_loop() {
     if (last_pts_.load() >= 1000) {
       const pass_conditions conditions{has_audio_.load(), shared_->audio_muted.load(),
                                        std::chrono::steady_clock::now()};
-      std::lock_guard<std::timed_mutex> lock(cache_mutex_);
+      std::lock_guard<std::mutex> lock(cache_mutex_);
       pacer_.run_pass(cache_, conditions, shared_->audio_outstanding, *this);
     }
     wait_pass();

@@ -59,7 +59,7 @@ class playback final : public std::enable_shared_from_this<playback>,
   void play_loop();
   void wait_pass();
   void wake_workers();
-  bool lock_cache_for_poll(std::unique_lock<std::timed_mutex>& lock);
+  bool lock_cache_for_poll(std::unique_lock<std::mutex>& lock);
   bool join_worker(std::unique_ptr<worker_thread>& thread, const char* timeout_message,
                    const char* failed_message);
 
@@ -101,7 +101,7 @@ class playback final : public std::enable_shared_from_this<playback>,
   bool connect_timed_out_ = false;
 
   // Guarded by cache_mutex_; the play thread holds it while delivering.
-  std::timed_mutex cache_mutex_;
+  std::mutex cache_mutex_;
   frame_cache cache_;
   int announced_width_ = 0;
   int announced_height_ = 0;

@@ -89,7 +89,7 @@ TEST_F(player_fixture, a_stalled_stream_is_interrupted_after_six_to_seven_second
   EXPECT_LE(took, 8.5);
   EXPECT_TRUE(record->has_log("av_read_cb called, reading frame will interrupt!"));
   EXPECT_LT(record->event_index("log av_read_cb called"), record->event_index("status 2"));
-  EXPECT_EQ(record->statuses, std::vector<int>{2});
+  EXPECT_EQ(record->read([&] { return record->statuses; }), std::vector<int>{2});
   ASSERT_TRUE(wait_for([&] { return player->is_ended() == 1; }, 2s));
   EXPECT_EQ(player->stop(), 0);
   feeder.process().resume();
@@ -104,7 +104,7 @@ TEST_F(player_fixture, a_vanished_server_ends_the_playback_with_one_status) {
   ASSERT_TRUE(wait_for([&] { return !record->statuses.empty(); }, 10s));
   ASSERT_TRUE(wait_for([&] { return player->is_ended() == 1; }, 2s));
   std::this_thread::sleep_for(300ms);
-  EXPECT_EQ(record->statuses, std::vector<int>{2});
+  EXPECT_EQ(record->read([&] { return record->statuses; }), std::vector<int>{2});
   EXPECT_EQ(player->stop(), 0);
   EXPECT_EQ(player->is_ended(), 1);
 }
@@ -120,7 +120,7 @@ TEST_F(player_fixture, stop_during_a_blocking_read_aborts_it_quickly) {
   const auto start = clock_type::now();
   EXPECT_EQ(player->stop(), 0);
   EXPECT_LT(seconds_since(start), 1.5);
-  EXPECT_EQ(record->statuses, std::vector<int>{2}) << "the aborted read is reported once";
+  EXPECT_EQ(record->read([&] { return record->statuses; }), std::vector<int>{2}) << "the aborted read is reported once";
   EXPECT_EQ(player->is_ended(), 0) << "a stop is not an end of the stream";
   EXPECT_FALSE(record->has_log("av_read_cb called, reading frame will interrupt!"));
   EXPECT_FALSE(record->has_log("waiting poll thread join timeout. terminate it!"));
@@ -155,7 +155,7 @@ TEST_F(player_fixture, a_host_blocking_past_the_join_bound_is_left_behind_safely
   free_vidlark(player);
   delete player;
   player = create_vidlark();
-  EXPECT_FALSE(record->destroyed) << "destroyed while still in use";
+  EXPECT_FALSE(record->read([&] { return record->destroyed; })) << "destroyed while still in use";
   ASSERT_TRUE(wait_for([&] { return record->destroyed; }, 5s));
 
   std::lock_guard<std::mutex> lock(record->mutex);

@@ -39,6 +39,12 @@ struct host_record {
   // Waits until pred() holds or the timeout passes. pred() runs under the
   // lock, so it reads fields directly and calls none of the helpers below.
   bool wait_for(const std::function<bool()>& pred, std::chrono::milliseconds timeout);
+  // The value of f() read under the lock (for fields the player's threads write).
+  template <class F>
+  auto read(F f) const {
+    std::lock_guard<std::mutex> lock(mutex);
+    return f();
+  }
   bool has_log(const std::string& text) const;
   int count_log(const std::string& text) const;
   // Index of the first event equal to `text` (or starting with it), -1 if none.

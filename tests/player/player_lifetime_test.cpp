@@ -84,14 +84,14 @@ TEST_F(player_fixture, repeated_playbacks_each_deliver_and_stop_cleanly) {
   register_host();
   feed("room", streams::bars_with_tone());
   for (int round = 1; round <= 3; ++round) {
-    const uint64_t pictures = record->pictures;
+    const uint64_t pictures = record->read([&] { return record->pictures; });
     ASSERT_EQ(player->play(server.url("room").c_str()), 0) << "round " << round;
     ASSERT_TRUE(wait_for([&] { return record->pictures >= pictures + 3; })) << "round " << round;
     EXPECT_EQ(player->stop(), 0);
-    EXPECT_EQ(record->cleans, round);
-    EXPECT_EQ(record->video_formats, round);
+    EXPECT_EQ(record->read([&] { return record->cleans; }), round);
+    EXPECT_EQ(record->read([&] { return record->video_formats; }), round);
   }
-  EXPECT_EQ(record->size_mismatches, 0u);
+  EXPECT_EQ(record->read([&] { return record->size_mismatches; }), 0u);
 }
 
 }  // namespace

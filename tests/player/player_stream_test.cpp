@@ -69,7 +69,7 @@ TEST_F(player_fixture, formats_come_before_their_first_frames_and_again_on_a_new
   const player_stats first = stats();
   EXPECT_GT(first.video_bytes, 0u);
   EXPECT_GT(first.audio_bytes, 0u);
-  EXPECT_GE(first.video_frames, record->pictures);
+  EXPECT_GE(first.video_frames, record->read([&] { return record->pictures; }));
 
   EXPECT_EQ(player->stop(), 0);
   EXPECT_EQ(player->is_ended(), 0);
@@ -89,7 +89,7 @@ TEST_F(player_fixture, formats_come_before_their_first_frames_and_again_on_a_new
   EXPECT_GE(stats().video_frames, first.video_frames);
 
   // A second playback on the same player announces again and counts afresh.
-  const uint64_t pictures_before = record->pictures;
+  const uint64_t pictures_before = record->read([&] { return record->pictures; });
   ASSERT_EQ(player->play(nullptr), 0) << "a null address replays the previous one";
   EXPECT_LT(stats().video_frames, first.video_frames) << "the second playback counts from zero";
   ASSERT_TRUE(wait_for([&] { return record->video_formats == 2 && record->audio_formats == 2 &&
@@ -158,10 +158,10 @@ TEST_F(player_fixture, non_h264_video_is_reported_and_skipped_while_its_sound_pl
   ASSERT_TRUE(wait_for([&] { return record->samples.size() >= 44100 * 2; }));
   const std::string message = "video stream is not h264 stream, codec = " + std::to_string(AV_CODEC_ID_FLV1);
   EXPECT_GT(record->count_log(message), 10) << "repeated for every packet read";
-  EXPECT_EQ(record->pictures, 0u);
-  EXPECT_EQ(record->video_formats, 0);
+  EXPECT_EQ(record->read([&] { return record->pictures; }), 0u);
+  EXPECT_EQ(record->read([&] { return record->video_formats; }), 0);
   EXPECT_EQ(stats().video_bytes, 0u) << "packets of a stream without a stream object count nowhere";
-  EXPECT_NEAR(tone_frequency(record->samples, 2, 44100), 1000.0, 15.0);
+  EXPECT_NEAR(record->read([&] { return tone_frequency(record->samples, 2, 44100); }), 1000.0, 15.0);
 }
 
 TEST_F(player_fixture, a_change_of_picture_size_is_announced_before_its_first_picture) {
@@ -193,10 +193,10 @@ TEST_F(player_fixture, muted_playback_delivers_no_sound_and_pictures_keep_their_
   feed("room", streams::bars_with_tone());
   ASSERT_EQ(player->play(server.url("room").c_str()), 0);
   ASSERT_TRUE(wait_for([&] { return record->pictures >= 10; }));
-  const uint64_t at_start = record->pictures;
+  const uint64_t at_start = record->read([&] { return record->pictures; });
   std::this_thread::sleep_for(2s);
-  const uint64_t in_two_seconds = record->pictures - at_start;
-  EXPECT_EQ(record->sound_buffers, 0u);
+  const uint64_t in_two_seconds = record->read([&] { return record->pictures; }) - at_start;
+  EXPECT_EQ(record->read([&] { return record->sound_buffers; }), 0u);
   // 25 pictures a second by their own clock (allowing for catching up on
   // the backlog and for a loaded machine).
   EXPECT_GE(in_two_seconds, 35u);
@@ -211,10 +211,10 @@ TEST_F(player_fixture, a_host_that_never_acknowledges_sound_gets_ten_buffers_and
   ASSERT_EQ(player->play(server.url("room").c_str()), 0);
   ASSERT_TRUE(wait_for([&] { return record->sound_buffers >= 10; }));
   std::this_thread::sleep_for(2s);
-  const uint64_t pictures = record->pictures;
+  const uint64_t pictures = record->read([&] { return record->pictures; });
   std::this_thread::sleep_for(1500ms);
-  EXPECT_EQ(record->sound_buffers, 10u);
-  EXPECT_EQ(record->pictures, pictures) << "no picture runs ahead of the sound";
+  EXPECT_EQ(record->read([&] { return record->sound_buffers; }), 10u);
+  EXPECT_EQ(record->read([&] { return record->pictures; }), pictures) << "no picture runs ahead of the sound";
   EXPECT_GT(stats().video_frames, pictures + 30) << "decoding goes on into the cache";
 }
 
