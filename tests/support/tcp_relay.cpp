@@ -110,18 +110,9 @@ void tcp_relay::run() {
       char command = 0;
       if (read(wake_fds_[0], &command, 1) != 1 || command == 1) break;
     }
-    if (fds[1].revents & POLLIN) {
-      connection c;
-      c.client = accept(listen_fd_, nullptr, nullptr);
-      c.server = socket(AF_INET, SOCK_STREAM, 0);
-      const sockaddr_in target = loopback(target_port_);
-      if (c.client >= 0 && c.server >= 0 &&
-          connect(c.server, reinterpret_cast<const sockaddr*>(&target), sizeof target) == 0)
-        connections.push_back(c);
-      else
-        close_connection(c);
-    }
-    for (std::size_t i = 0; i < connections.size(); ++i) {
+    // Only the connections that were polled; a new one joins below.
+    const std::size_t polled = (fds.size() - 2) / 2;
+    for (std::size_t i = 0; i < polled; ++i) {
       connection& c = connections[i];
       const pollfd& from_client = fds[2 + 2 * i];
       const pollfd& from_server = fds[3 + 2 * i];
@@ -141,6 +132,17 @@ void tcp_relay::run() {
       if (!open) close_connection(c);
     }
     std::erase_if(connections, [](const connection& c) { return c.client < 0; });
+    if (fds[1].revents & POLLIN) {
+      connection c;
+      c.client = accept(listen_fd_, nullptr, nullptr);
+      c.server = socket(AF_INET, SOCK_STREAM, 0);
+      const sockaddr_in target = loopback(target_port_);
+      if (c.client >= 0 && c.server >= 0 &&
+          connect(c.server, reinterpret_cast<const sockaddr*>(&target), sizeof target) == 0)
+        connections.push_back(c);
+      else
+        close_connection(c);
+    }
   }
   for (connection& c : connections) close_connection(c);
 }
