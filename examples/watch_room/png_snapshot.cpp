@@ -3,26 +3,7 @@
 #include <cstdio>
 #include <memory>
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavutil/frame.h>
-#include <libswscale/swscale.h>
-}
-
-namespace {
-struct codec_context_free {
-  void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
-};
-struct frame_free {
-  void operator()(AVFrame* f) const { av_frame_free(&f); }
-};
-struct packet_free {
-  void operator()(AVPacket* p) const { av_packet_free(&p); }
-};
-struct sws_free {
-  void operator()(SwsContext* s) const { sws_freeContext(s); }
-};
-}  // namespace
+#include "codec/av_holders.h"
 
 std::string write_png_snapshot(const std::string& path, const std::vector<unsigned char>& bgr_bottom_up,
                                int width, int height) {
@@ -30,9 +11,9 @@ std::string write_png_snapshot(const std::string& path, const std::vector<unsign
     return "no picture to write";
   const AVCodec* png = avcodec_find_encoder(AV_CODEC_ID_PNG);
   if (!png) return "this FFmpeg has no PNG encoder";
-  std::unique_ptr<AVCodecContext, codec_context_free> ctx(avcodec_alloc_context3(png));
-  std::unique_ptr<AVFrame, frame_free> frame(av_frame_alloc());
-  std::unique_ptr<AVPacket, packet_free> packet(av_packet_alloc());
+  lrk::av_codec_context_ptr ctx(avcodec_alloc_context3(png));
+  lrk::av_frame_ptr frame = lrk::make_frame();
+  lrk::av_packet_ptr packet = lrk::make_packet();
   if (!ctx || !frame || !packet) return "out of memory";
   ctx->width = width;
   ctx->height = height;
@@ -49,9 +30,8 @@ std::string write_png_snapshot(const std::string& path, const std::vector<unsign
   const int stride = width * 3;
   const uint8_t* src[4] = {bgr_bottom_up.data() + size_t(height - 1) * stride};
   const int src_stride[4] = {-stride};
-  std::unique_ptr<SwsContext, sws_free> sws(sws_getContext(width, height, AV_PIX_FMT_BGR24, width,
-                                                           height, AV_PIX_FMT_RGB24, SWS_POINT,
-                                                           nullptr, nullptr, nullptr));
+  lrk::sws_context_ptr sws(sws_getContext(width, height, AV_PIX_FMT_BGR24, width, height,
+                                          AV_PIX_FMT_RGB24, SWS_POINT, nullptr, nullptr, nullptr));
   if (!sws) return "cannot convert the picture";
   sws_scale(sws.get(), src, src_stride, 0, height, frame->data, frame->linesize);
 
