@@ -12,8 +12,9 @@ live_capture_manager::live_capture_manager()
 }
 
 live_capture_manager::~live_capture_manager() {
-  avformat_network_deinit();
+  // An output still open is closed while the network layer is still up.
   publisher_.reset();
+  avformat_network_deinit();
 }
 
 void live_capture_manager::report_status(int code) const {

@@ -54,12 +54,6 @@ void rtmp_publisher::set_audio_param(int sample_rate, int sample_fmt, int channe
   audio_bit_rate_ = bit_rate;
 }
 
-rtmp_publisher::video_settings rtmp_publisher::current_video_settings() const {
-  std::lock_guard lock(video_lock_);
-  return video_settings{video_bit_rate_, src_width_,  src_height_,
-                        src_pix_fmt_,    dst_width_, dst_height_};
-}
-
 int rtmp_publisher::open_device(const char* url) {
   // The manager closes before it opens again; a stray second open must not
   // leak the first connection.
@@ -131,19 +125,16 @@ bool rtmp_publisher::wants_global_header() const {
   return output_format_ && (output_format_->flags & AVFMT_GLOBALHEADER);
 }
 
-std::shared_ptr<h264codec_encode> rtmp_publisher::open_video_encoder(
-    const video_settings& settings, int* result) {
+std::shared_ptr<h264codec_encode> rtmp_publisher::open_video_encoder(int* result) {
+  *result = publish_result::video_open_failed;
   std::shared_ptr<h264codec_encode> encoder =
       make_encoder<h264codec_encode>(video_codec_, wants_global_header());
-  if (!encoder) {
-    *result = publish_result::video_open_failed;
-    return nullptr;
+  if (!encoder) return nullptr;
+  {
+    std::lock_guard lock(video_lock_);
+    encoder->set_params(video_bit_rate_, dst_width_, dst_height_, src_pix_fmt_);
   }
-  encoder->set_params(settings.bit_rate, settings.dst_width, settings.dst_height,
-                      settings.src_pix_fmt);
-  *result = avcodec_open2(encoder->context(), encoder->codec(), nullptr) < 0
-                ? publish_result::video_open_failed
-                : publish_result::ok;
+  if (avcodec_open2(encoder->context(), encoder->codec(), nullptr) == 0) *result = 0;
   return encoder;
 }
 
@@ -153,7 +144,7 @@ int rtmp_publisher::add_video_stream() {
   video_stream_->time_base = AVRational{1, 1000};
 
   int result = publish_result::ok;
-  std::shared_ptr<h264codec_encode> encoder = open_video_encoder(current_video_settings(), &result);
+  std::shared_ptr<h264codec_encode> encoder = open_video_encoder(&result);
   if (encoder && result == 0)
     avcodec_parameters_from_context(video_stream_->codecpar, encoder->context());
   std::lock_guard lock(video_lock_);
@@ -279,8 +270,7 @@ void rtmp_publisher::reopen_video() {
     if (!video_encoder_) return;
   }
   int result = 0;
-  std::shared_ptr<h264codec_encode> encoder =
-      open_video_encoder(current_video_settings(), &result);
+  std::shared_ptr<h264codec_encode> encoder = open_video_encoder(&result);
   if (!encoder || result < 0) {
     // The running encoder stays: a failed re-open must not end the video.
     log(0, "video encoder re-open failed!", url_.c_str());

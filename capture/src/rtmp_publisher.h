@@ -101,22 +101,13 @@ class rtmp_publisher {
   int audio_frame_size() const;
 
  private:
-  struct video_settings {
-    int bit_rate = 0;
-    int src_width = 0;
-    int src_height = 0;
-    int src_pix_fmt = 0;
-    int dst_width = 0;
-    int dst_height = 0;
-  };
-
-  video_settings current_video_settings() const;
   int add_stream(AVCodecID codec_id);
   int add_video_stream();
   int add_audio_stream();
   int write_header();
-  std::shared_ptr<h264codec_encode> open_video_encoder(const video_settings& settings,
-                                                       int* result);
+  // A new encoder over a new context, opened with the current video
+  // settings; *result is 0 or video_open_failed.
+  std::shared_ptr<h264codec_encode> open_video_encoder(int* result);
   bool wants_global_header() const;
 
   // Rescales, stamps and writes packets of one stream in order; stops at the
