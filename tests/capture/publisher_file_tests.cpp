@@ -13,6 +13,7 @@
 #include "live_capture_manager.h"
 #include "media_readback.h"
 #include "publish_feed.h"
+#include "readback_checks.h"
 #include "recording_callback.h"
 #include "stream_feeder.h"
 #include "synthetic_media.h"
@@ -37,15 +38,6 @@ struct publisher_fixture {
   publisher_fixture() { manager.set_callback(&host); }
   rtmp_publisher& publisher() { return manager.publisher(); }
 };
-
-void expect_increasing_dts(const std::vector<const read_packet*>& packets, const char* what) {
-  for (std::size_t i = 1; i < packets.size(); ++i)
-    ASSERT_GT(packets[i]->packet->dts, packets[i - 1]->packet->dts) << what << " packet " << i;
-}
-
-std::int64_t in_ms(const read_packet& p, std::int64_t t) {
-  return av_rescale_q(t, p.time_base, AVRational{1, 1000});
-}
 
 // ---- open_device: results and messages ----
 
@@ -148,16 +140,9 @@ TEST_P(local_file, holds_every_frame_upright_with_its_capture_time_and_the_tone)
   EXPECT_TRUE(f.host.statuses().empty());
 
   const media_readback file = read_media(path);
-  ASSERT_TRUE(file.opened);
+  expect_streams_as_planned(file, plan);
   EXPECT_EQ(file.format_name, GetParam().demuxer);
   ASSERT_EQ(file.stream_count, 2);
-  ASSERT_TRUE(file.video && file.audio);
-  EXPECT_EQ(file.video->codec_id, AV_CODEC_ID_H264);
-  EXPECT_EQ(file.video->width, plan.width);
-  EXPECT_EQ(file.video->height, plan.height);
-  EXPECT_EQ(file.audio->codec_id, AV_CODEC_ID_AAC);
-  EXPECT_EQ(file.audio->sample_rate, plan.sample_rate);
-  EXPECT_EQ(file.audio->ch_layout.nb_channels, plan.channels);
 
   // Every frame, including those the encoder still held at close, stamped
   // with its capture time or just past the frame before it.
@@ -166,15 +151,14 @@ TEST_P(local_file, holds_every_frame_upright_with_its_capture_time_and_the_tone)
   std::vector<std::int64_t> expected;
   for (std::int64_t t : feeder.video_times())
     expected.push_back(expected.empty() || t > expected.back() ? t : expected.back() + 1);
-  std::vector<std::int64_t> pts;
-  for (const read_packet* p : video) pts.push_back(in_ms(*p, p->packet->pts));
+  std::vector<std::int64_t> pts = times_ms(video, true);
   std::sort(pts.begin(), pts.end());
   const std::int64_t shift = pts.front() - expected.front();  // a container may start at 0
   for (std::size_t i = 0; i < pts.size(); ++i) EXPECT_EQ(pts[i] - shift, expected[i]) << i;
-  expect_increasing_dts(video, "video");
+  expect_strictly_increasing(times_ms(video, false), "video dts");
 
   const auto audio = file.of(AVMEDIA_TYPE_AUDIO);
-  expect_increasing_dts(audio, "audio");
+  expect_strictly_increasing(times_ms(audio, false), "audio dts");
   // Whole frames only: all the audio handed over, plus the encoder's priming.
   std::int64_t audio_duration = 0;
   for (const read_packet* p : audio) audio_duration += p->packet->duration;
@@ -183,11 +167,7 @@ TEST_P(local_file, holds_every_frame_upright_with_its_capture_time_and_the_tone)
 
   const auto pictures = decode_pictures(file);
   ASSERT_GT(pictures.size(), 30u);
-  const lrk::av_frame_ptr& last = pictures.back();
-  const int xs[2] = {plan.width / 4, plan.width * 3 / 4};
-  const int ys[2] = {plan.height / 4, plan.height * 3 / 4};
-  for (int q = 0; q < 4; ++q)
-    EXPECT_TRUE(close_to(colour_at(*last, xs[q % 2], ys[q / 2]), quadrant_colours[q], 30)) << q;
+  expect_upright(*pictures.back());
   EXPECT_NEAR(tone_frequency(decode_sound(file), plan.channels, plan.sample_rate), 1000.0, 10.0);
 
   // A player of its own opens it too.

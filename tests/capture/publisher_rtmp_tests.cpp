@@ -11,6 +11,7 @@
 #include "live_capture_manager.h"
 #include "media_readback.h"
 #include "publish_feed.h"
+#include "readback_checks.h"
 #include "recording_callback.h"
 #include "rtmp_server.h"
 #include "stream_feeder.h"
@@ -41,17 +42,6 @@ struct watcher {
       : relay(server.port()), subscriber(relay.rtmp_url(stream)) {}
   bool playing() { return relay.wait_for_server_text("NetStream.Play.Start", 10s); }
 };
-
-std::vector<std::int64_t> times_ms(const std::vector<const read_packet*>& packets, bool pts) {
-  std::vector<std::int64_t> t;
-  for (const read_packet* p : packets)
-    t.push_back(av_rescale_q(pts ? p->packet->pts : p->packet->dts, p->time_base, {1, 1000}));
-  return t;
-}
-
-void expect_strictly_increasing(const std::vector<std::int64_t>& t, const char* what) {
-  for (std::size_t i = 1; i < t.size(); ++i) ASSERT_GT(t[i], t[i - 1]) << what << " " << i;
-}
 
 int count(const std::vector<write_call>& calls, bool video, int result) {
   return static_cast<int>(std::count_if(calls.begin(), calls.end(), [&](const write_call& c) {
@@ -115,15 +105,8 @@ TEST_P(rtmp_room, reaches_a_player_upright_in_time_and_in_tune) {
   EXPECT_EQ(stats.video_frames, static_cast<std::uint64_t>(frames));
 
   const media_readback seen = viewer.subscriber.finish(SIZE_MAX, 800ms, 20s);
-  ASSERT_TRUE(seen.opened);
+  expect_streams_as_planned(seen, plan);
   EXPECT_EQ(seen.format_name, "flv");
-  ASSERT_TRUE(seen.video && seen.audio);
-  EXPECT_EQ(seen.video->codec_id, AV_CODEC_ID_H264);
-  EXPECT_EQ(seen.video->width, plan.width);
-  EXPECT_EQ(seen.video->height, plan.height);
-  EXPECT_EQ(seen.audio->codec_id, AV_CODEC_ID_AAC);
-  EXPECT_EQ(seen.audio->sample_rate, plan.sample_rate);
-  EXPECT_EQ(seen.audio->ch_layout.nb_channels, plan.channels);
 
   // Every frame, at its capture time (the server counts from the stream's start).
   const auto video = seen.of(AVMEDIA_TYPE_VIDEO);
@@ -137,13 +120,7 @@ TEST_P(rtmp_room, reaches_a_player_upright_in_time_and_in_tune) {
 
   const auto pictures = decode_pictures(seen);
   ASSERT_GT(pictures.size(), 30u);
-  const int xs[2] = {plan.width / 4, plan.width * 3 / 4};
-  const int ys[2] = {plan.height / 4, plan.height * 3 / 4};
-  for (int q = 0; q < 4; ++q) {
-    const rgb c = colour_at(*pictures.back(), xs[q % 2], ys[q / 2]);
-    EXPECT_TRUE(close_to(c, quadrant_colours[q], 30))
-        << "quadrant " << q << ": " << c.r << "," << c.g << "," << c.b;
-  }
+  expect_upright(*pictures.back());
   EXPECT_NEAR(tone_frequency(decode_sound(seen), plan.channels, plan.sample_rate), 1000.0, 10.0);
 }
 
@@ -291,14 +268,8 @@ TEST(rtmp_reopen, new_settings_reach_players_watching_through_it_and_joining_aft
     const AVFrame& last = *pictures.back();
     ASSERT_EQ(last.width, new_width);
     ASSERT_EQ(last.height, new_height);
-    const int xs[2] = {new_width / 4, new_width * 3 / 4};
-    const int ys[2] = {new_height / 4, new_height * 3 / 4};
-    for (int q = 0; q < 4; ++q) {
-      const rgb c = colour_at(last, xs[q % 2], ys[q / 2]);
-      // Grain on the picture: judge the colour more loosely.
-      EXPECT_TRUE(close_to(c, quadrant_colours[q], 45))
-          << "quadrant " << q << ": " << c.r << "," << c.g << "," << c.b;
-    }
+    // Grain on the picture: judge the colours more loosely.
+    expect_upright(last, 45);
   }
 
   // The new bit rate shows in the packet sizes.
