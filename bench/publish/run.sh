@@ -71,6 +71,8 @@ done
 least() { awk '{ t = $1 + $2; if (NR == 1 || t < best) { best = t; line = $0 } } END { print line }' "$1"; }
 
 echo "publish_room: $(cat "$work/ours.out")"
+echo "every run, CPU s (publish_room / ffmpeg): $(paste -d' ' "$work/ours.all" "$work/ffmpeg.all" |
+  awk '{ printf "%s%.2f/%.2f", (NR > 1 ? ", " : ""), $1 + $2, $4 + $5 }')"
 read -r ou os oe <<<"$(least "$work/ours.all")"
 read -r fu fs fe <<<"$(least "$work/ffmpeg.all")"
 awk -v runs="$runs" -v ou="$ou" -v os="$os" -v oe="$oe" -v fu="$fu" -v fs="$fs" -v fe="$fe" 'BEGIN {
