@@ -59,8 +59,10 @@ stop() {
   local dir=$1 pid
   [ -f "$dir/server.pid" ] || return 0
   pid=$(cat "$dir/server.pid")
+  # nginx lingers almost two seconds after TERM; nothing it holds is worth
+  # keeping, so it gets a short grace period and is then killed.
   kill -TERM "$pid" 2>/dev/null || true
-  for _ in $(seq 1 50); do
+  for _ in $(seq 1 10); do
     kill -0 "$pid" 2>/dev/null || { rm -f "$dir/server.pid"; return 0; }
     sleep 0.05
   done

@@ -133,6 +133,11 @@ std::shared_ptr<h264codec_encode> rtmp_publisher::open_video_encoder(int* result
   {
     std::lock_guard lock(video_lock_);
     encoder->set_params(video_bit_rate_, dst_width_, dst_height_, src_pix_fmt_);
+    // Timestamps still come from the capture clock; the nominal rate only
+    // tells the rate control how many pictures share the bit rate. Without
+    // it x264 plans for 1000 pictures a second (the 1/1000 time base) and
+    // starts every room at its coarsest quantiser.
+    encoder->context()->framerate = AVRational{fps_ > 0 ? fps_ : 20, 1};
   }
   if (avcodec_open2(encoder->context(), encoder->codec(), nullptr) == 0) *result = 0;
   return encoder;
