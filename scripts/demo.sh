@@ -15,8 +15,12 @@ cmake --build build -j"$(nproc)" --target watch_room >/dev/null
 work=$(mktemp -d)
 feeder=""
 cleanup() {
-  [ -n "$feeder" ] && kill "$feeder" 2>/dev/null && wait "$feeder" 2>/dev/null
-  scripts/rtmp_server.sh stop "$work/rtmp"
+  # Keeps the job's own exit status: the feeder ends by our signal.
+  if [ -n "$feeder" ]; then
+    kill "$feeder" 2>/dev/null || true
+    wait "$feeder" 2>/dev/null || true
+  fi
+  scripts/rtmp_server.sh stop "$work/rtmp" || true
   rm -rf "$work"
 }
 trap cleanup EXIT

@@ -176,6 +176,9 @@ int main(int argc, char** argv) {
     std::printf("status codes:            ");
     if (f.status_counts.empty()) std::printf("none");
     for (const auto& [code, count] : f.status_counts) std::printf("%d (x%d) ", code, count);
+    // The player reports 2 for every read that ends, including the one its
+    // own stop() aborts.
+    if (f.status_counts.count(2)) std::printf(" [2: a read ended; once at stop is normal]");
     std::printf("\n");
     if (f.first_picture_ms >= 0)
       std::printf("time to first picture:   %.0f ms\n", f.first_picture_ms);
