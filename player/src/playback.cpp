@@ -185,10 +185,7 @@ void playback::picture_decoded(lrk::av_frame_ptr picture) {
   }
   std::unique_lock<std::mutex> lock;
   if (!lock_cache_for_poll(lock)) return;
-  if (first) {
-    announced_width_ = picture->width;
-    announced_height_ = picture->height;
-  }
+  if (first) announced_picture_.change_to(picture->width, picture->height);
   cache_.add_picture(std::move(picture));
   std::lock_guard<std::mutex> counters_lock(counters_->mutex);
   ++counters_->video_frames;
@@ -203,10 +200,7 @@ void playback::sound_decoded(std::vector<lrk::av_frame_ptr> frames) {
   }
   std::unique_lock<std::mutex> lock;
   if (!lock_cache_for_poll(lock)) return;
-  if (first) {
-    announced_channels_ = head.ch_layout.nb_channels;
-    announced_rate_ = head.sample_rate;
-  }
+  if (first) announced_sound_.change_to(head.ch_layout.nb_channels, head.sample_rate);
   for (auto& frame : frames) cache_.add_sound(std::move(frame));
 }
 
@@ -238,11 +232,8 @@ void playback::wake_workers() {
 
 void playback::deliver_sound(const AVFrame& frame) {
   const int channels = frame.ch_layout.nb_channels;
-  if (channels != announced_channels_ || frame.sample_rate != announced_rate_) {
-    announced_channels_ = channels;
-    announced_rate_ = frame.sample_rate;
+  if (announced_sound_.change_to(channels, frame.sample_rate))
     to_host([&](const host_callback& h) { h.audio_format(channels, frame.sample_rate); });
-  }
   const int size = frame.nb_samples * channels * 2;
   to_host([&](const host_callback& h) { h.audio_frame(frame.data[0], size); });
 }
@@ -250,11 +241,8 @@ void playback::deliver_sound(const AVFrame& frame) {
 void playback::deliver_picture(const AVFrame& frame) {
   // A stream that changes its picture size is announced again before the
   // first picture of the new size reaches the host.
-  if (frame.width != announced_width_ || frame.height != announced_height_) {
-    announced_width_ = frame.width;
-    announced_height_ = frame.height;
+  if (announced_picture_.change_to(frame.width, frame.height))
     to_host([&](const host_callback& h) { h.video_format(frame.width, frame.height); });
-  }
   const int size = frame.width * frame.height * 3;
   to_host([&](const host_callback& h) { h.video_frame(frame.data[0], size); });
 }

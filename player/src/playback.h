@@ -19,6 +19,20 @@
 #include "rtmp_player_stream.h"
 #include "worker_thread.h"
 
+// The two numbers of a format last announced to the host (width and height,
+// or channels and sample rate).
+struct announced_format {
+  int first = 0;
+  int second = 0;
+  // Records (a, b); true when it differs from what was announced.
+  bool change_to(int a, int b) {
+    if (a == first && b == second) return false;
+    first = a;
+    second = b;
+    return true;
+  }
+};
+
 class playback final : public std::enable_shared_from_this<playback>,
                        private decoded_frame_sink,
                        private delivery_sink {
@@ -103,10 +117,8 @@ class playback final : public std::enable_shared_from_this<playback>,
   // Guarded by cache_mutex_; the play thread holds it while delivering.
   std::mutex cache_mutex_;
   frame_cache cache_;
-  int announced_width_ = 0;
-  int announced_height_ = 0;
-  int announced_channels_ = 0;
-  int announced_rate_ = 0;
+  announced_format announced_picture_;  // width, height
+  announced_format announced_sound_;    // channels, sample rate
 
   // The poll thread only while it runs; stop() after joining it.
   lrk::av_input_context_ptr format_ctx_;
