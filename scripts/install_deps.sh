@@ -7,7 +7,8 @@ packages=(
   build-essential cmake pkg-config git
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
-  gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-tools
+  gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-pulseaudio gstreamer1.0-tools
+  pulseaudio pulseaudio-utils
   qt6-base-dev qt6-base-dev-tools libgl-dev fonts-wqy-microhei
   libgtest-dev xvfb xauth matchbox-window-manager
   nginx libnginx-mod-rtmp

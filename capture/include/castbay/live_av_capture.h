@@ -41,6 +41,18 @@ struct capture_stats {
 // counted in its length.
 using capture_device_list = std::vector<std::pair<std::wstring, std::wstring>>;
 
+// The built-in devices, listed after the machine's own cameras and
+// microphones on every machine, so that a room can be hosted with no
+// hardware: a test-pattern camera (SMPTE colour bars in the top half, a
+// moving mark below; YUY2 and RGB24 at 320x240, 640x480 and 1280x720, at any
+// frame rate) and a test-tone microphone (a steady 1 kHz sine; 16 or 8-bit
+// PCM, 1 or 2 channels, 44100 or 48000 Hz). First the friendly name, then
+// the device path to pass to set_device_names.
+inline constexpr const wchar_t* castbay_test_camera_name = L"Castbay Test Pattern Camera";
+inline constexpr const wchar_t* castbay_test_camera_path = L"castbay:test-pattern-camera";
+inline constexpr const wchar_t* castbay_test_microphone_name = L"Castbay Test Tone Microphone";
+inline constexpr const wchar_t* castbay_test_microphone_path = L"castbay:test-tone-microphone";
+
 // Implemented by the host. The slot order is part of the binary contract.
 //
 // Every call must return quickly and must not throw. From inside a callback
