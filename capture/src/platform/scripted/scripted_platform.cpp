@@ -194,7 +194,7 @@ class scripted_graph : public i_capture_graph {
     media_type type;
     {
       std::lock_guard guard(script_->lock);
-      if (int code = script_->code_for(step::connect)) return code;
+      if (int code = script_->code_for(step::connect, source_path())) return code;
       if (!state_->source || !state_->sink_added || state_->connected) return e_fail;
       const source_state& source = *state_->source;
       std::optional<media_type> current =
@@ -214,7 +214,7 @@ class scripted_graph : public i_capture_graph {
     std::function<void(const graph_probe&)> hook;
     {
       std::lock_guard guard(script_->lock);
-      if (int code = script_->code_for(step::run)) return code;
+      if (int code = script_->code_for(step::run, source_path())) return code;
       if (!state_->connected) return e_fail;
       state_->running = true;
       hook = script_->run_hook;
@@ -234,6 +234,9 @@ class scripted_graph : public i_capture_graph {
   }
 
  private:
+  // The caller holds the script's lock.
+  std::wstring source_path() const { return state_->source ? state_->source->device.path : L""; }
+
   std::shared_ptr<script> script_;
   std::shared_ptr<graph_state> state_;
   std::size_t index_;

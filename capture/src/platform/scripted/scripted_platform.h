@@ -81,7 +81,8 @@ class scripted_platform : public i_capture_platform {
 
   void add_device(device_category category, scripted_device device);
   // Every later call of `s` returns `code` (for the device with path
-  // `device` only, when given). A positive code for query_media_control is
+  // `device` only, when given: the device's own steps, and connect and run
+  // of a graph holding it). A positive code for query_media_control is
   // an answer without a control.
   void fail(step s, int code, const std::wstring& device = {});
   void clear_failures();
