@@ -5,9 +5,33 @@
 
 #include "codec/av_holders.h"
 
-std::string write_png_snapshot(const std::string& path, const std::vector<unsigned char>& bgr_bottom_up,
-                               int width, int height) {
-  if (width <= 0 || height <= 0 || bgr_bottom_up.size() < size_t(width) * height * 3)
+namespace {
+struct source_view {
+  AVPixelFormat format;
+  const uint8_t* data[4];
+  int stride[4];
+};
+
+// The picture as the scaler reads it, upright: bottom-up rows are read last
+// row first, with a negative stride.
+bool view_of(const std::vector<unsigned char>& pixels, int width, int height, picture_layout layout,
+             source_view* view) {
+  const int bytes_per_pixel = layout == picture_layout::yuy2 ? 2 : 3;
+  const int stride = width * bytes_per_pixel;
+  if (pixels.size() < size_t(stride) * height) return false;
+  if (layout == picture_layout::yuy2) {
+    *view = {AV_PIX_FMT_YUYV422, {pixels.data()}, {stride}};
+  } else {
+    *view = {AV_PIX_FMT_BGR24, {pixels.data() + size_t(height - 1) * stride}, {-stride}};
+  }
+  return true;
+}
+}  // namespace
+
+std::string write_png_snapshot(const std::string& path, const std::vector<unsigned char>& pixels,
+                               int width, int height, picture_layout layout) {
+  source_view source{};
+  if (width <= 0 || height <= 0 || !view_of(pixels, width, height, layout, &source))
     return "no picture to write";
   const AVCodec* png = avcodec_find_encoder(AV_CODEC_ID_PNG);
   if (!png) return "this FFmpeg has no PNG encoder";
@@ -26,14 +50,10 @@ std::string write_png_snapshot(const std::string& path, const std::vector<unsign
   frame->height = height;
   if (av_frame_get_buffer(frame.get(), 0) < 0) return "out of memory";
 
-  // Read the rows last first (negative stride) to turn the picture upright.
-  const int stride = width * 3;
-  const uint8_t* src[4] = {bgr_bottom_up.data() + size_t(height - 1) * stride};
-  const int src_stride[4] = {-stride};
-  lrk::sws_context_ptr sws(sws_getContext(width, height, AV_PIX_FMT_BGR24, width, height,
+  lrk::sws_context_ptr sws(sws_getContext(width, height, source.format, width, height,
                                           AV_PIX_FMT_RGB24, SWS_POINT, nullptr, nullptr, nullptr));
   if (!sws) return "cannot convert the picture";
-  sws_scale(sws.get(), src, src_stride, 0, height, frame->data, frame->linesize);
+  sws_scale(sws.get(), source.data, source.stride, 0, height, frame->data, frame->linesize);
 
   if (avcodec_send_frame(ctx.get(), frame.get()) < 0 || avcodec_send_frame(ctx.get(), nullptr) < 0 ||
       avcodec_receive_packet(ctx.get(), packet.get()) < 0)
