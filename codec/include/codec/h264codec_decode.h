@@ -15,12 +15,19 @@ class h264codec_decode : public h264codec_base {
   // none (data[0] null). An empty packet is not a flush: it yields null.
   lrk::av_frame_ptr decode(const AVPacket& packet);
 
+  // Converts one decoded picture (any size, any pixel format the scaler
+  // reads) to the host's layout: a BGR24 frame as decode() returns it, pts
+  // not set. Null when it cannot be converted.
+  lrk::av_frame_ptr convert_picture(const AVFrame& decoded);
+
  private:
-  bool convert(AVFrame& out);
   bool attach_picture_buffer(AVFrame& out, int width, int height);
 
   // Recycles the BGR24 buffers of delivered pictures: fresh multi-megabyte
   // allocations would cost a page fault per 4 KiB on every picture.
   lrk::av_buffer_pool_ptr picture_pool_;
   int pool_buffer_size_ = 0;
+  // Where the scaler writes pictures whose packed rows it would overrun;
+  // kept from one picture to the next while the size stays.
+  lrk::av_frame_ptr padded_picture_;
 };
