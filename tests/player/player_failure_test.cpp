@@ -1,5 +1,6 @@
 // How a playback fails and ends: refused and silent servers, a stream that
 // stalls or vanishes, stop() during a blocking read, a host that blocks.
+#include <algorithm>
 #include <cerrno>
 
 #include "player_fixture.h"
@@ -184,7 +185,9 @@ TEST_F(player_fixture, a_worker_left_behind_does_not_close_the_next_playbacks_so
   EXPECT_TRUE(record->has_log("play thread terminate failed!"));
 
   ASSERT_EQ(player->play(server.url("room").c_str()), 0);
-  ASSERT_TRUE(wait_for([&] { return record->event_index("unblocked") >= 0; }, 10s));
+  ASSERT_TRUE(wait_for([&] {
+    return std::find(record->events.begin(), record->events.end(), "unblocked") != record->events.end();
+  }, 10s));
   std::this_thread::sleep_for(500ms);  // the old thread finishes its pass
   const auto [sound, pictures] =
       record->read([&] { return std::make_pair(record->sound_buffers, record->pictures); });
