@@ -15,6 +15,7 @@ packages=(
   ffmpeg
   python3
   time
+  clang libclang-rt-14-dev valgrind
 )
 
 missing=()

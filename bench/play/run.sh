@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
 # Player CPU benchmark: watch_room (vidlark) against the ffmpeg CLI, both
-# decoding the same live 1280x720 30 fps H.264 + AAC stream at the same time
-# to bottom-up BGR24 pictures and 16-bit PCM. Prints the CPU time (user+sys)
-# of each and the ratio watch_room / ffmpeg (1.0 or less is the target).
+# decoding the same live 30 fps H.264 + AAC stream (1280x720 unless told)
+# at the same time to bottom-up BGR24 pictures and 16-bit PCM. Prints the
+# CPU time (user+sys) of each and the ratio watch_room / ffmpeg (1.0 or less
+# is the target). A width that is not a multiple of 64 (854x480) measures
+# the player's padded conversion.
 #
-#   bench/play/run.sh [BUILD_DIR] [SECONDS]    defaults: build, 20
+#   bench/play/run.sh [BUILD_DIR] [SECONDS] [SIZE]    defaults: build, 20, 1280x720
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build=${1:-$root/build}
 seconds=${2:-20}
+size=${3:-1280x720}
 
 [ -x /usr/bin/time ] || { echo "bench: /usr/bin/time is missing (run scripts/install_deps.sh)" >&2; exit 1; }
 if [ ! -f "$build/CMakeCache.txt" ]; then
@@ -31,7 +34,7 @@ url="rtmp://127.0.0.1:$port/live/bench"
 
 # The stream outlives both measured runs, whatever their start-up takes.
 ffmpeg -hide_banner -loglevel error -nostdin \
-  -re -f lavfi -i "testsrc2=size=1280x720:rate=30" \
+  -re -f lavfi -i "testsrc2=size=$size:rate=30" \
   -re -f lavfi -i "sine=frequency=1000:sample_rate=44100" \
   -t $((seconds + 30)) \
   -c:v libx264 -preset veryfast -g 30 -pix_fmt yuv420p \
@@ -52,7 +55,7 @@ if [ "$live" != 1 ]; then
   exit 1
 fi
 
-echo "stream: $url (1280x720 30 fps H.264 veryfast + AAC 44.1 kHz stereo); measuring ${seconds}s"
+echo "stream: $url ($size 30 fps H.264 veryfast + AAC 44.1 kHz stereo); measuring ${seconds}s"
 
 # Both sides start together and read the same live stream.
 /usr/bin/time -f "%U %S" -o "$work/watch_room.cpu" \

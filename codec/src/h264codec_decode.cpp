@@ -1,61 +1,36 @@
 #include "codec/h264codec_decode.h"
 
-extern "C" {
-#include <libavutil/imgutils.h>
-}
-
 lrk::av_frame_ptr h264codec_decode::decode(const AVPacket& packet) {
-  if (!ctx_ || !packet.data || packet.size <= 0) return nullptr;
+  if (!ctx_ || !codec_frame_ || !packet.data || packet.size <= 0) return nullptr;
 
-  int r = avcodec_send_packet(ctx_, &packet);
-  if (r < 0 && r != AVERROR(EAGAIN)) return nullptr;
-
-  lrk::av_frame_ptr out = lrk::make_frame();
-  if (!out || !codec_frame_) return nullptr;
-  r = avcodec_receive_frame(ctx_, codec_frame_.get());
-  if (r == AVERROR(EAGAIN)) return out;  // no picture yet
-  if (r < 0) return nullptr;
-
-  const bool converted = convert(*out);
-  const int64_t pts = codec_frame_->best_effort_timestamp;
-  av_frame_unref(codec_frame_.get());
-  if (!converted) return nullptr;
-  out->pts = pts;
-  return out;
-}
-
-bool h264codec_decode::attach_picture_buffer(AVFrame& out, int width, int height) {
-  // Rows of exactly width * 3 bytes, as the host expects them.
-  const int size = av_image_get_buffer_size(AV_PIX_FMT_BGR24, width, height, 1);
-  if (size <= 0) return false;
-  if (!picture_pool_ || size != pool_buffer_size_) {
-    picture_pool_.reset(av_buffer_pool_init(size, nullptr));
-    pool_buffer_size_ = size;
+  int sent = avcodec_send_packet(ctx_, &packet);
+  if (sent == AVERROR(EAGAIN)) {
+    receive_pictures();
+    sent = avcodec_send_packet(ctx_, &packet);
   }
-  if (!picture_pool_) return false;
-  out.buf[0] = av_buffer_pool_get(picture_pool_.get());
-  if (!out.buf[0]) return false;
-  out.format = AV_PIX_FMT_BGR24;
-  out.width = width;
-  out.height = height;
-  return av_image_fill_arrays(out.data, out.linesize, out.buf[0]->data, AV_PIX_FMT_BGR24, width,
-                              height, 1) >= 0;
+  const int received = receive_pictures();
+  if (!pending_.empty()) return take_picture();
+  if (sent < 0 || (received < 0 && received != AVERROR(EAGAIN))) return nullptr;
+  return lrk::make_frame();  // no picture yet
 }
 
-bool h264codec_decode::convert(AVFrame& out) {
-  const AVFrame& in = *codec_frame_;
-  const int w = in.width;
-  const int h = in.height;
-  const auto in_format = static_cast<AVPixelFormat>(in.format);
+lrk::av_frame_ptr h264codec_decode::take_picture() {
+  if (pending_.empty()) return nullptr;
+  lrk::av_frame_ptr picture = std::move(pending_.front());
+  pending_.pop_front();
+  return picture;
+}
 
-  plane_view flipped = flip_vertically(in.data, in.linesize, in_format, h);
-  if (!flipped.data[0]) return false;
-
-  if (!attach_picture_buffer(out, w, h)) return false;
-
-  // Re-created whenever the stream changes its size or pixel format.
-  sws_.reset(sws_getCachedContext(sws_.release(), w, h, in_format, w, h, AV_PIX_FMT_BGR24,
-                                  SWS_BILINEAR, nullptr, nullptr, nullptr));
-  if (!sws_) return false;
-  return sws_scale(sws_.get(), flipped.data, flipped.linesize, 0, h, out.data, out.linesize) == h;
+int h264codec_decode::receive_pictures() {
+  for (;;) {
+    const int r = avcodec_receive_frame(ctx_, codec_frame_.get());
+    if (r < 0) return r;
+    lrk::av_frame_ptr picture = convert_picture(*codec_frame_);
+    const int64_t pts = codec_frame_->best_effort_timestamp;
+    av_frame_unref(codec_frame_.get());
+    if (!picture) continue;  // a picture the scaler cannot take is dropped
+    picture->pts = pts;
+    if (pending_.size() >= max_pending) pending_.pop_front();
+    pending_.push_back(std::move(picture));
+  }
 }

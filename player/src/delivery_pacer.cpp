@@ -4,19 +4,19 @@ void delivery_pacer::run_pass(frame_cache& cache, const pass_conditions& conditi
                               std::atomic<int32_t>& outstanding, delivery_sink& sink) {
   sound_step(cache, conditions.muted, outstanding, sink);
 
-  auto& pictures = cache.pictures();
+  const auto& pictures = cache.pictures();
   if (pictures.empty() || !picture_due(*pictures.front(), conditions)) return;
   sink.deliver_picture(*pictures.front());
-  pictures.pop_front();
+  cache.pop_picture();
 }
 
 void delivery_pacer::sound_step(frame_cache& cache, bool muted, std::atomic<int32_t>& outstanding,
                                 delivery_sink& sink) {
-  auto& sounds = cache.sounds();
+  const auto& sounds = cache.sounds();
   while (!sounds.empty() && outstanding.load() < max_outstanding_sound) {
     if (muted) {
       if (sounds.size() <= muted_sound_backlog) return;
-      sounds.pop_front();
+      cache.pop_sound();
       continue;
     }
     const AVFrame& frame = *sounds.front();
@@ -24,7 +24,7 @@ void delivery_pacer::sound_step(frame_cache& cache, bool muted, std::atomic<int3
     // A frame without a timestamp does not move the sound clock.
     if (frame.pts != AV_NOPTS_VALUE) last_sound_pts_ = frame.pts;
     sink.deliver_sound(frame);
-    sounds.pop_front();
+    cache.pop_sound();
   }
 }
 

@@ -7,14 +7,19 @@
 #include "stream_discovery.h"
 
 playback::playback(std::shared_ptr<player_shared> shared,
-                   std::shared_ptr<playback_counters> counters, std::string url)
-    : shared_(std::move(shared)), counters_(std::move(counters)), url_(std::move(url)) {}
+                   std::shared_ptr<playback_counters> counters, std::shared_ptr<sound_gate> gate,
+                   std::string url)
+    : shared_(std::move(shared)),
+      counters_(std::move(counters)),
+      gate_(std::move(gate)),
+      url_(std::move(url)) {}
 
 playback::~playback() {
   // Closing the input may still consult the interrupt callback: make it
   // abort at once and stay silent.
   abandoned_ = true;
   stopped_ = true;
+  closing_ = true;
 }
 
 // ---------------------------------------------------------------- connection
@@ -94,6 +99,9 @@ int playback::open() {
 int playback::interrupt_cb(void* opaque) { return static_cast<playback*>(opaque)->check_interrupt(); }
 
 int playback::check_interrupt() {
+  // Closing writes to the server (RTMP's deleteStream) and must not wait on
+  // one that stopped reading, whatever state the playback reached.
+  if (closing_.load()) return 1;
   if (state_.load() != running) return watching_connection_.load() && connection_idle() ? 1 : 0;
 
   const int64_t waited = static_cast<int64_t>(std::time(nullptr)) - read_start_.load();
@@ -207,14 +215,14 @@ void playback::sound_decoded(std::vector<lrk::av_frame_ptr> frames) {
 // ---------------------------------------------------------------- play thread
 
 void playback::play_loop() {
-  shared_->audio_outstanding = 0;
+  gate_->outstanding = 0;
   while (!stopped_.load() && !ended_.load()) {
     // Nothing is delivered before a packet one second into the stream was read.
     if (last_pts_.load() >= 1000) {
       const pass_conditions conditions{has_audio_.load(), shared_->audio_muted.load(),
                                        std::chrono::steady_clock::now()};
       std::lock_guard<std::mutex> lock(cache_mutex_);
-      pacer_.run_pass(cache_, conditions, shared_->audio_outstanding, *this);
+      pacer_.run_pass(cache_, conditions, gate_->outstanding, *this);
     }
     wait_pass();
   }
@@ -281,6 +289,7 @@ void playback::stop() {
   host.log("rtmp_player data cache is clean.");
   if (poll_joined) {
     streams_.clear();
+    closing_ = true;
     format_ctx_.reset();
   }
   host.log("rtmp_player is close!");

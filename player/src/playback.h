@@ -48,7 +48,7 @@ class playback final : public std::enable_shared_from_this<playback>,
   static constexpr std::chrono::milliseconds play_pass_interval{20};
 
   playback(std::shared_ptr<player_shared> shared, std::shared_ptr<playback_counters> counters,
-           std::string url);
+           std::shared_ptr<sound_gate> gate, std::string url);
   ~playback();
 
   // Connects, probes and starts the worker threads (on the caller's thread).
@@ -93,6 +93,7 @@ class playback final : public std::enable_shared_from_this<playback>,
   // Set at construction.
   const std::shared_ptr<player_shared> shared_;
   const std::shared_ptr<playback_counters> counters_;
+  const std::shared_ptr<sound_gate> gate_;
   const std::string url_;
 
   // Any thread.
@@ -101,6 +102,7 @@ class playback final : public std::enable_shared_from_this<playback>,
   std::atomic<bool> ended_{false};
   std::atomic<bool> interrupted_{false};
   std::atomic<bool> abandoned_{false};  // stop() gave up waiting for a worker
+  std::atomic<bool> closing_{false};    // the input is being closed: abort its I/O
   std::atomic<bool> has_audio_{false};  // an audio stream object exists
   std::atomic<bool> video_format_sent_{false};
   std::atomic<bool> audio_format_sent_{false};

@@ -12,8 +12,13 @@
 struct player_shared {
   host_callback host;
   std::atomic<bool> audio_muted{false};
-  // Sound buffers delivered and not yet acknowledged; may go negative.
-  std::atomic<int32_t> audio_outstanding{0};
+};
+
+// Sound buffers one playback delivered and the host has not yet
+// acknowledged; may go negative. Every playback has its own, so a worker
+// that outlived its join cannot close the next playback's gate.
+struct sound_gate {
+  std::atomic<int32_t> outstanding{0};
 };
 
 // The counters of one playback, read and written by the host as a group.

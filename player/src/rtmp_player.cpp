@@ -20,7 +20,9 @@ int rtmp_player::play(const char* url) {
   if (playback_ && !playback_->stopped()) return -1;
   if (url) url_ = url;
   counters_ = std::make_shared<playback_counters>();
-  playback_ = std::make_shared<playback>(shared_, counters_, url_);
+  auto gate = std::make_shared<sound_gate>();
+  gate_.store(gate);
+  playback_ = std::make_shared<playback>(shared_, counters_, std::move(gate), url_);
   return playback_->open();
 }
 
@@ -32,7 +34,7 @@ int rtmp_player::stop() {
 
 int rtmp_player::is_ended() { return playback_ && playback_->ended() ? 1 : 0; }
 
-int rtmp_player::audio_buffer_done(std::uint32_t) { return shared_->audio_outstanding.fetch_sub(1) - 1; }
+int rtmp_player::audio_buffer_done(std::uint32_t) { return gate_.load()->outstanding.fetch_sub(1) - 1; }
 
 void rtmp_player::access_stats(player_stats* stats) {
   if (!stats) return;

@@ -32,4 +32,7 @@ class rtmp_player final : public i_live_player {
   std::shared_ptr<playback_counters> counters_;
   std::shared_ptr<playback> playback_;  // the current or the last playback
   std::string url_;
+  // The sound gate of the current playback: audio_buffer_done() may come
+  // from any host thread, also while play() replaces it.
+  std::atomic<std::shared_ptr<sound_gate>> gate_{std::make_shared<sound_gate>()};
 };

@@ -14,11 +14,13 @@ rtmp_player_stream_video::rtmp_player_stream_video(AVStream* stream,
       decoder_(std::make_unique<h264codec_decode>(context_->codec, context_.get())) {}
 
 void rtmp_player_stream_video::handle_packet(decoded_frame_sink& sink, const AVPacket& packet) {
-  lrk::av_frame_ptr picture = decoder_->decode(packet);
-  if (!picture || !picture->data[0]) return;
-  if (picture->pts != AV_NOPTS_VALUE) last_pts_ms_ = to_stream_ms(picture->pts);
-  picture->pts = last_pts_ms_;
-  sink.picture_decoded(std::move(picture));
+  for (lrk::av_frame_ptr picture = decoder_->decode(packet); picture;
+       picture = decoder_->take_picture()) {
+    if (!picture->data[0]) continue;
+    if (picture->pts != AV_NOPTS_VALUE) last_pts_ms_ = to_stream_ms(picture->pts);
+    picture->pts = last_pts_ms_;
+    sink.picture_decoded(std::move(picture));
+  }
 }
 
 rtmp_player_stream_audio::rtmp_player_stream_audio(AVStream* stream,

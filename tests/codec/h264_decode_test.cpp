@@ -222,3 +222,39 @@ TEST(h264_decode, refuses_empty_and_garbage_packets) {
 }
 
 }  // namespace
+
+namespace {
+
+// A decoder that still holds a picture refuses the next packet with
+// EAGAIN. Here two packets reach it behind the wrapper's back, the second
+// waiting inside while the first one's picture is untaken; decode() must
+// drain it, send its own packet again and hand out every picture.
+TEST(h264_decode, a_decoder_holding_output_is_drained_and_loses_no_picture) {
+  temp_dir dir;
+  const std::string path = dir.file("bars.flv");
+  run_ffmpeg({"-f", "lavfi", "-i", bars_source(160, 120), "-frames:v", "12", "-c:v", "libx264",
+              "-tune", "zerolatency", "-g", "12", path});
+  media_source source(path, AVMEDIA_TYPE_VIDEO);
+  h264codec_decode decoder(source.codec(), source.context());
+  const auto packets = source.read_all();
+  ASSERT_EQ(packets.size(), 12u);
+
+  ASSERT_EQ(avcodec_send_packet(source.context(), packets[0].get()), 0);
+  ASSERT_EQ(avcodec_send_packet(source.context(), packets[1].get()), 0);
+  ASSERT_EQ(avcodec_send_packet(source.context(), packets[2].get()), AVERROR(EAGAIN))
+      << "the decoder is full: the situation decode() must handle";
+
+  std::vector<int64_t> pts;
+  for (size_t i = 2; i < packets.size(); ++i) {
+    lrk::av_frame_ptr frame = decoder.decode(*packets[i]);
+    ASSERT_NE(frame, nullptr) << "packet " << i;
+    for (; frame && frame->data[0]; frame = decoder.take_picture()) {
+      expect_bars(*frame, 160, 120);
+      pts.push_back(frame->pts);
+    }
+  }
+  ASSERT_EQ(pts.size(), packets.size()) << "a picture was lost";
+  for (size_t k = 0; k < pts.size(); ++k) EXPECT_EQ(pts[k], packets[k]->pts) << "picture " << k;
+}
+
+}  // namespace

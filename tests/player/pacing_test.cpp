@@ -88,6 +88,50 @@ TEST(frame_cache_test, keeps_at_most_201_pictures_and_401_sound_frames_dropping_
   EXPECT_EQ(cache.sounds().back()->pts, 400);
 }
 
+// A frame that claims to hold `bytes` bytes (its buffer's size; the memory
+// behind it is a single byte, never touched).
+lrk::av_frame_ptr frame_holding(std::size_t bytes, int64_t pts) {
+  static uint8_t byte;
+  lrk::av_frame_ptr f = frame_with_pts(pts);
+  f->buf[0] = av_buffer_create(&byte, bytes, [](void*, uint8_t*) {}, nullptr, AV_BUFFER_FLAG_READONLY);
+  return f;
+}
+
+TEST(frame_cache_test, stops_at_its_byte_bounds_however_few_frames_it_holds) {
+  struct bound_case {
+    const char* list;
+    std::size_t frame_bytes;
+    std::size_t expected;
+  };
+  constexpr std::size_t mib = std::size_t{1} << 20;
+  // 3840x2160 BGR24 pictures: 43 fit in 1 GiB; an 8K claim: 8; 1 MiB sound frames: 64.
+  for (const bound_case& c : {bound_case{"pictures", 3840u * 2160 * 3, 43},
+                              bound_case{"pictures", 7680u * 4320 * 3, 10},
+                              bound_case{"sound", mib, 64}}) {
+    SCOPED_TRACE(std::string(c.list) + " of " + std::to_string(c.frame_bytes) + " bytes");
+    frame_cache cache;
+    const bool pictures = std::string(c.list) == "pictures";
+    std::size_t kept = 0;
+    for (int i = 0; i < 300; ++i)
+      kept += pictures ? cache.add_picture(frame_holding(c.frame_bytes, i))
+                       : cache.add_sound(frame_holding(c.frame_bytes, i));
+    EXPECT_EQ(kept, c.expected);
+    EXPECT_EQ(pictures ? cache.picture_bytes() : cache.sound_bytes(), kept * c.frame_bytes);
+    // Taking the oldest out makes room for exactly one more.
+    if (pictures) {
+      cache.pop_picture();
+      EXPECT_TRUE(cache.add_picture(frame_holding(c.frame_bytes, 1000)));
+      EXPECT_FALSE(cache.add_picture(frame_holding(c.frame_bytes, 1001)));
+      EXPECT_EQ(cache.pictures().back()->pts, 1000);
+    }
+  }
+  // Small frames are bounded by the count as before.
+  frame_cache cache;
+  int kept = 0;
+  for (int i = 0; i < 300; ++i) kept += cache.add_picture(frame_holding(1000, i));
+  EXPECT_EQ(kept, 201);
+}
+
 // ---------------------------------------------------------------- delivery_pacer
 
 class pacer_test : public ::testing::Test {

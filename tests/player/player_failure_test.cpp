@@ -1,5 +1,6 @@
 // How a playback fails and ends: refused and silent servers, a stream that
 // stalls or vanishes, stop() during a blocking read, a host that blocks.
+#include <algorithm>
 #include <cerrno>
 
 #include "player_fixture.h"
@@ -162,6 +163,37 @@ TEST_F(player_fixture, a_host_blocking_past_the_join_bound_is_left_behind_safely
   EXPECT_EQ(record->calls_after_destruction, 0);
   const std::vector<std::string> after(record->events.begin() + events_at_stop, record->events.end());
   EXPECT_EQ(after, std::vector<std::string>{"unblocked"}) << "nothing reaches the host after stop()";
+}
+
+}  // namespace
+}  // namespace lrk::test
+
+namespace lrk::test {
+namespace {
+
+// The play thread of the first playback is still inside on_audio_frame when
+// the second playback starts; when it returns it must not count its sound
+// against the new playback's gate, or the new sound (and pictures) stop.
+TEST_F(player_fixture, a_worker_left_behind_does_not_close_the_next_playbacks_sound_gate) {
+  host_options options;
+  options.block_audio_frame = 6s;
+  register_host(options);
+  feed("room", streams::bars_with_tone());
+  ASSERT_EQ(player->play(server.url("room").c_str()), 0);
+  ASSERT_TRUE(wait_for([&] { return record->blocking; }));
+  EXPECT_EQ(player->stop(), 0);
+  EXPECT_TRUE(record->has_log("play thread terminate failed!"));
+
+  ASSERT_EQ(player->play(server.url("room").c_str()), 0);
+  ASSERT_TRUE(wait_for([&] {
+    return std::find(record->events.begin(), record->events.end(), "unblocked") != record->events.end();
+  }, 10s));
+  std::this_thread::sleep_for(500ms);  // the old thread finishes its pass
+  const auto [sound, pictures] =
+      record->read([&] { return std::make_pair(record->sound_buffers, record->pictures); });
+  std::this_thread::sleep_for(2s);
+  EXPECT_GT(record->read([&] { return record->sound_buffers; }), sound + 40) << "sound goes on";
+  EXPECT_GT(record->read([&] { return record->pictures; }), pictures + 25) << "and pictures with it";
 }
 
 }  // namespace

@@ -35,11 +35,22 @@ class player_fixture : public ::testing::Test {
     player->set_callback(host);
   }
 
-  // Starts publishing `args` as stream `name` and gives nginx a moment to see it.
-  stream_feeder& feed(const std::string& name, const std::vector<std::string>& args) {
+  // Starts publishing `args` as stream `name` and gives nginx a moment to
+  // see it (none with `settle` 0: a player started at once sees the stream
+  // from its first packet).
+  stream_feeder& feed(const std::string& name, const std::vector<std::string>& args,
+                      std::chrono::milliseconds settle = 1500ms) {
     feeders.push_back(std::make_unique<stream_feeder>(server.url(name), args, dir.file(name + ".log")));
-    std::this_thread::sleep_for(1500ms);
+    std::this_thread::sleep_for(settle);
     return *feeders.back();
+  }
+
+  // Pictures delivered per second over `window`, after what came before.
+  double picture_rate(std::chrono::milliseconds window) {
+    const uint64_t before = record->read([&] { return record->pictures; });
+    std::this_thread::sleep_for(window);
+    const uint64_t after = record->read([&] { return record->pictures; });
+    return (after - before) * 1000.0 / window.count();
   }
 
   bool wait_for(const std::function<bool()>& pred, std::chrono::milliseconds timeout = 15s) {

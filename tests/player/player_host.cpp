@@ -22,6 +22,13 @@ int host_record::count_log(const std::string& text) const {
   return n;
 }
 
+std::chrono::steady_clock::time_point host_record::event_time(const std::string& prefix) const {
+  std::lock_guard<std::mutex> lock(mutex);
+  for (size_t i = 0; i < events.size(); ++i)
+    if (events[i].rfind(prefix, 0) == 0) return event_times[i];
+  return {};
+}
+
 int host_record::event_index(const std::string& prefix) const {
   std::lock_guard<std::mutex> lock(mutex);
   for (size_t i = 0; i < events.size(); ++i)
@@ -41,6 +48,7 @@ recording_host::~recording_host() {
 void recording_host::event(const std::string& text) {
   record_->events.push_back(text);
   record_->last_call = std::chrono::steady_clock::now();
+  record_->event_times.push_back(record_->last_call);
   if (record_->destroyed) ++record_->calls_after_destruction;
   record_->changed.notify_all();
 }
@@ -71,6 +79,7 @@ void recording_host::on_video_frame(unsigned char* data, int size) {
     if (size != record_->width * record_->height * 3) ++record_->size_mismatches;
     record_->latest_picture.assign(data, data + size);
     record_->last_call = std::chrono::steady_clock::now();
+    if (record_->picture_times.size() < 100000) record_->picture_times.push_back(record_->last_call);
     if (record_->destroyed) ++record_->calls_after_destruction;
     record_->changed.notify_all();
   }
@@ -102,6 +111,19 @@ int recording_host::on_audio_frame(unsigned char* data, int size) {
     }
     record_->last_call = std::chrono::steady_clock::now();
     record_->changed.notify_all();
+  }
+  // A host that hangs in its sound output, a few buffers in.
+  if (options_.block_audio_frame.count() > 0 && !audio_blocked_once_ &&
+      record_->read([&] { return record_->sound_buffers; }) >= 3) {
+    audio_blocked_once_ = true;
+    {
+      std::lock_guard<std::mutex> lock(record_->mutex);
+      record_->blocking = true;
+      event("blocking in audio frame");
+    }
+    std::this_thread::sleep_for(options_.block_audio_frame);
+    std::lock_guard<std::mutex> lock(record_->mutex);
+    event("unblocked");
   }
   // Acknowledged at once: the tests play sound faster than real time.
   if (options_.acknowledge_sound && player_) player_->audio_buffer_done(0);

@@ -21,6 +21,7 @@ struct host_record {
   std::condition_variable changed;
 
   std::vector<std::string> events;  // formats, logs (formatted), status, clean, first frames
+  std::vector<std::chrono::steady_clock::time_point> event_times;  // when each event came
   std::vector<std::string> logs;    // formatted log lines only
   std::vector<int> log_args;        // the int argument of each log line (or INT32_MIN)
   std::vector<std::string> log_formats;
@@ -49,11 +50,16 @@ struct host_record {
   int count_log(const std::string& text) const;
   // Index of the first event equal to `text` (or starting with it), -1 if none.
   int event_index(const std::string& prefix) const;
+  // When the first event starting with `prefix` came (epoch if none).
+  std::chrono::steady_clock::time_point event_time(const std::string& prefix) const;
+  // Arrival times of the pictures, capped like the samples.
+  std::vector<std::chrono::steady_clock::time_point> picture_times;
 };
 
 struct host_options {
   bool acknowledge_sound = true;               // call audio_buffer_done for every buffer
   std::chrono::milliseconds block_video_frame{0};  // block once inside on_video_frame
+  std::chrono::milliseconds block_audio_frame{0};  // block once inside on_audio_frame
   size_t max_samples = 44100 * 2 * 4;
 };
 
@@ -78,6 +84,7 @@ class recording_host final : public i_live_player_callback {
   host_options options_;
   i_live_player* player_ = nullptr;
   bool blocked_once_ = false;
+  bool audio_blocked_once_ = false;
 };
 
 struct rgb {

@@ -34,15 +34,20 @@ class h264codec_encode : public h264codec_base {
   // Ends the stream: returns the packets of every frame still held.
   std::vector<lrk::av_packet_ptr> flush();
 
+  // The picture encode() hands the codec for one captured frame: converted
+  // to the encoded size and YUV 4:2:0, upright. Null (last_error() set) when
+  // the input cannot be taken. Valid until the next call; the context need
+  // not be open.
+  const AVFrame* prepare_picture(const std::uint8_t* data, int size, int src_width,
+                                 int src_height);
+
  private:
-  // Points codec_frame_ at the picture to encode; false (last_error_ set)
-  // when the input cannot be taken.
-  bool prepare_picture(const std::uint8_t* data, int size, int src_width, int src_height);
   bool convert(const std::uint8_t* data, int src_width, int src_height);
 
   // Poll thread only (the publisher's caller), after set_params.
   AVPixelFormat src_pix_fmt_ = AV_PIX_FMT_NONE;
-  lrk::av_buffer_ptr dst_buffer_;  // the converted YUV 4:2:0 picture, reused per size
-  int dst_buffer_size_ = 0;
+  // Both in the padded layout the scaler needs, reused while the size stays.
+  lrk::av_frame_ptr captured_copy_;    // the captured frame, upright
+  lrk::av_frame_ptr encoded_picture_;  // the converted YUV 4:2:0 picture
   std::unique_ptr<pts_sequence> next_pts_;  // keeps input times strictly increasing
 };

@@ -19,6 +19,7 @@ class mp3_decoder : public ffmpeg_codec {
   // decoded before the failure.
   std::vector<lrk::av_frame_ptr> decode(const AVPacket& packet);
 
- private:
-  lrk::av_frame_ptr convert(const AVFrame& in);
+  // Converts one decoded sound frame (any sample format, planar or not) to
+  // the host's layout, as decode() returns it; null when it cannot.
+  lrk::av_frame_ptr convert_sound(const AVFrame& decoded);
 };
