@@ -72,6 +72,9 @@ int rtmp_publisher::open_device(const char* url) {
 
   output_format_ = format_context_->oformat;
   format_context_->interrupt_callback = io_deadline_.callback();
+  // When one stream goes quiet (sound disabled, a stalled microphone) the
+  // other must not wait for it behind the muxer's interleaving for long.
+  format_context_->max_interleave_delta = max_interleave_delay_us;
   if (!(output_format_->flags & AVFMT_NOFILE)) {
     // rw_timeout (not "timeout", which makes an rtmp client listen) bounds
     // every read and write of the connection for its whole life.

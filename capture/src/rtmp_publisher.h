@@ -44,6 +44,8 @@ inline constexpr int status_audio_refused = 1;
 inline constexpr std::chrono::seconds publish_open_timeout{5};   // connect and handshake
 inline constexpr std::chrono::seconds publish_write_timeout{5};  // one write call
 inline constexpr std::chrono::seconds publish_close_timeout{3};  // the whole of close()
+// Longest a packet waits in the muxer for the other stream's packets (us).
+inline constexpr std::int64_t max_interleave_delay_us = 500000;
 
 using sample_bytes_ptr = std::shared_ptr<std::uint8_t[]>;
 
