@@ -349,8 +349,8 @@ private slots:
         ui.window().open_project(tree.project);
 
         // The only hashing worker is held, so the hashing cannot end before the cancel.
-        auto *pool = ui.window().findChild<QThreadPool *>(QStringLiteral("hash_pool"));
-        QVERIFY(pool);
+        QThreadPool *pool = relmint::work_pool();
+        const int threads = pool->maxThreadCount();
         pool->setMaxThreadCount(1);
         QSemaphore started;
         QSemaphore hold;
@@ -375,6 +375,7 @@ private slots:
         build(ui);
         hold.release();
         pool->waitForDone();
+        pool->setMaxThreadCount(threads);
 
         QVERIFY(progress_shown);
         QVERIFY(!QFile::exists(tree.manifest));
@@ -429,7 +430,7 @@ private slots:
             const QString name = QStringLiteral("client/d%1/s%2/f%3.png").arg(i % 7).arg(i % 3).arg(i);
             dir.write(name, random_bytes(QRandomGenerator::global()->bounded(i % 10 == 0 ? 400000 : 4000)));
         }
-        const file_node root = scan_source(dir.path(QStringLiteral("client")), QStringLiteral(".png"));
+        const file_node root = scan_tree(dir.path(QStringLiteral("client")), QStringLiteral(".png")).root;
         const auto build_with = [&](int threads, const QString &name) {
             QThreadPool pool;
             pool.setMaxThreadCount(threads);

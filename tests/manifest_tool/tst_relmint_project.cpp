@@ -195,11 +195,11 @@ private slots:
         window_under_test ui;
         ui.window().open_project(project);
         QCOMPARE(ui.edit("edt_src_path")->text(), source.path());
-        QCOMPARE(ui.ignore_button({"a.png"})->text(), QStringLiteral("取消"));
-        QCOMPARE(ui.ignore_button({"d"})->text(), QStringLiteral("取消"));
+        QCOMPARE(ui.ignore_button({"a.png"}).text(), QStringLiteral("取消"));
+        QCOMPARE(ui.ignore_button({"d"}).text(), QStringLiteral("取消"));
         QCOMPARE(ui.row_paths(), (QStringList{"a.png", "d"}));
         ui.click(ui.ignore_button({"d"}));
-        QCOMPARE(ui.zip_button({"d", "b.png"})->text(), QStringLiteral("是"));
+        QCOMPARE(ui.zip_button({"d", "b.png"}).text(), QStringLiteral("是"));
     }
 
     void unwritable_project_is_reported()

@@ -1,5 +1,6 @@
 #include "relmint_fixture.h"
 
+#include "node_tree_model.h"
 #include "relmint.h"
 
 #include <QAction>
@@ -77,9 +78,9 @@ void window_under_test::trigger(const char *action_name)
     action->trigger();
 }
 
-QTreeWidget *window_under_test::tree()
+QTreeView *window_under_test::tree()
 {
-    auto *found = window_->findChild<QTreeWidget *>(QStringLiteral("tv_dir"));
+    auto *found = window_->findChild<QTreeView *>(QStringLiteral("tv_dir"));
     Q_ASSERT(found);
     return found;
 }
@@ -90,59 +91,78 @@ void window_under_test::scan(const QString &source_path)
     QTest::mouseClick(button("btn_refresh_pattern"), Qt::LeftButton);
 }
 
-QTreeWidgetItem *window_under_test::row(const QStringList &names)
+QModelIndex window_under_test::row(const QStringList &names)
 {
-    QTreeWidgetItem *current = tree()->topLevelItem(0);
+    const QAbstractItemModel *model = tree()->model();
+    QModelIndex current = model->index(0, 0);
     for (const QString &name : names) {
-        QTreeWidgetItem *next = nullptr;
-        for (int i = 0; current && i < current->childCount(); ++i) {
-            if (current->child(i)->text(0) == name)
-                next = current->child(i);
+        QModelIndex next;
+        for (int i = 0; current.isValid() && i < model->rowCount(current); ++i) {
+            if (model->index(i, 0, current).data().toString() == name)
+                next = model->index(i, 0, current);
         }
         current = next;
     }
     return current;
 }
 
-QPushButton *window_under_test::ignore_button(const QStringList &names)
+QIcon window_under_test::row_icon(const QStringList &names)
 {
-    QTreeWidgetItem *item = row(names);
-    return item ? qobject_cast<QPushButton *>(tree()->itemWidget(item, 1)) : nullptr;
+    return row(names).data(Qt::DecorationRole).value<QIcon>();
 }
 
-QPushButton *window_under_test::zip_button(const QStringList &names)
+row_button window_under_test::button_at(const QModelIndex &row, int column)
 {
-    QTreeWidgetItem *item = row(names);
-    return item ? qobject_cast<QPushButton *>(tree()->itemWidget(item, 2)) : nullptr;
+    return row_button(row.isValid() ? row.siblingAtColumn(column) : QModelIndex());
 }
 
-static void collect_row_paths(QTreeWidgetItem *item, const QString &prefix, QStringList &out)
+row_button window_under_test::ignore_button(const QStringList &names)
 {
-    for (int i = 0; i < item->childCount(); ++i) {
-        const QString path = prefix + item->child(i)->text(0);
+    return button_at(row(names), 1);
+}
+
+row_button window_under_test::zip_button(const QStringList &names)
+{
+    return button_at(row(names), 2);
+}
+
+static void collect_row_paths(const QModelIndex &row, const QString &prefix, QStringList &out)
+{
+    const QAbstractItemModel *model = row.model();
+    for (int i = 0; i < model->rowCount(row); ++i) {
+        const QModelIndex child = model->index(i, 0, row);
+        const QString path = prefix + child.data().toString();
         out.append(path);
-        collect_row_paths(item->child(i), path + QLatin1Char('/'), out);
+        collect_row_paths(child, path + QLatin1Char('/'), out);
     }
 }
 
 QStringList window_under_test::row_paths()
 {
     QStringList out;
-    if (QTreeWidgetItem *root = tree()->topLevelItem(0))
+    if (const QModelIndex root = row(); root.isValid())
         collect_row_paths(root, QString(), out);
     return out;
 }
 
-void window_under_test::click(QPushButton *button)
+void window_under_test::click(const row_button &button)
 {
     Q_ASSERT(button);
-    // Index widgets are laid out only for rows in view.
-    for (QTreeWidgetItem *item = tree()->topLevelItem(0); item; item = tree()->itemBelow(item)) {
-        if (tree()->itemWidget(item, 1) == button || tree()->itemWidget(item, 2) == button)
-            tree()->scrollToItem(item);
-    }
+    // The buttons are painted, so only those in view can be hit.
+    QTreeView *view = tree();
+    view->scrollTo(button.cell());
     QApplication::processEvents();
-    QTest::mouseClick(button, Qt::LeftButton);
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(button.cell()).center());
+}
+
+QString row_button::text() const
+{
+    return cell_.data().toString();
+}
+
+QString row_button::style_sheet() const
+{
+    return cell_.data(node_tree_model::style_sheet_role).toString();
 }
 
 QStringList read_mark_array(const QString &project, const QString &array)
