@@ -25,11 +25,16 @@ const QString title_warning = QStringLiteral("警告");
 
 Q_GLOBAL_STATIC(QThreadPool, shared_work_pool)
 
-// The first few of many paths, for a message box.
+// The first few of many paths, for a message box; a path of thousands of
+// characters keeps its two ends.
 QString first_paths(const QStringList &paths)
 {
     constexpr int shown = 5;
-    QString text = paths.mid(0, shown).join(QLatin1Char('\n'));
+    constexpr int longest = 200;
+    QStringList lines;
+    for (const QString &path : paths.mid(0, shown))
+        lines.append(path.size() <= longest ? path : path.left(80) + QStringLiteral("……") + path.right(longest - 80));
+    QString text = lines.join(QLatin1Char('\n'));
     if (paths.size() > shown)
         text += QStringLiteral("\n……（另有%1个）").arg(paths.size() - shown);
     return text;

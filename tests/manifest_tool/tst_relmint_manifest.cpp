@@ -348,36 +348,11 @@ private slots:
         window_under_test ui;
         ui.window().open_project(tree.project);
 
-        // The only hashing worker is held, so the hashing cannot end before the cancel.
-        QThreadPool *pool = relmint::work_pool();
-        const int threads = pool->maxThreadCount();
-        pool->setMaxThreadCount(1);
-        QSemaphore started;
-        QSemaphore hold;
-        pool->start([&] {
-            started.release();
-            hold.acquire();
-        });
-        started.acquire();
-
-        bool progress_shown = false;
-        QTimer poll;
-        connect(&poll, &QTimer::timeout, [&] {
-            auto *progress = ui.window().findChild<QProgressDialog *>();
-            if (!progress || !progress->isVisible())
-                return;
-            poll.stop();
-            progress_shown = progress->isModal();
-            QTest::mouseClick(progress->findChild<QPushButton *>(), Qt::LeftButton);
-            hold.release();
-        });
-        poll.start(10);
+        cancel_next_progress cancel;
         build(ui);
-        hold.release();
-        pool->waitForDone();
-        pool->setMaxThreadCount(threads);
 
-        QVERIFY(progress_shown);
+        QVERIFY(cancel.dialog_shown());
+        QVERIFY(cancel.dialog_modal());
         QVERIFY(!QFile::exists(tree.manifest));
         QCOMPARE(QDir(tree.dir.path(QStringLiteral("out"))).entryList(QDir::Files | QDir::Hidden), QStringList{});
         QCOMPARE(ui.edit("edt_version")->text(), QStringLiteral("1000"));

@@ -9,9 +9,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QLabel>
 #include <QProcess>
+#include <QProgressDialog>
 #include <QSettings>
 #include <QTest>
+#include <QThreadPool>
 
 scratch_dir::scratch_dir()
 {
@@ -163,6 +166,79 @@ QString row_button::text() const
 QString row_button::style_sheet() const
 {
     return cell_.data(node_tree_model::style_sheet_role).toString();
+}
+
+cancel_next_progress::cancel_next_progress() : threads_(relmint::work_pool()->maxThreadCount())
+{
+    QThreadPool *pool = relmint::work_pool();
+    pool->setMaxThreadCount(1);
+    pool->start([this] {
+        started_.release();
+        hold_.acquire();
+    });
+    started_.acquire();
+    QObject::connect(&poll_, &QTimer::timeout, [this] { answer(); });
+    poll_.start(10);
+}
+
+cancel_next_progress::~cancel_next_progress()
+{
+    let_go();
+    relmint::work_pool()->waitForDone();
+    relmint::work_pool()->setMaxThreadCount(threads_);
+}
+
+void cancel_next_progress::answer()
+{
+    // Also before the window exists: its first scan runs in its constructor.
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        auto *progress = qobject_cast<QProgressDialog *>(widget);
+        if (!progress || !progress->isVisible())
+            continue;
+        poll_.stop();
+        shown_ = true;
+        modal_ = progress->isModal();
+        label_ = progress->findChild<QLabel *>()->text();
+        QTest::mouseClick(progress->findChild<QPushButton *>(), Qt::LeftButton);
+        let_go();
+        return;
+    }
+}
+
+void cancel_next_progress::let_go()
+{
+    if (held_)
+        hold_.release();
+    held_ = false;
+}
+
+run_result run_without_display(const QStringList &command, const QString &working_directory)
+{
+    QProcess process;
+    if (!working_directory.isEmpty())
+        process.setWorkingDirectory(working_directory);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(QString::fromLatin1(name));
+    process.setProcessEnvironment(environment);
+    process.start(command.constFirst(), command.mid(1));
+    if (!process.waitForFinished(60000))
+        qFatal("%s did not finish", qPrintable(command.join(QLatin1Char(' '))));
+    run_result result;
+    result.exit_code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    result.out = QString::fromLocal8Bit(process.readAllStandardOutput());
+    result.err = QString::fromLocal8Bit(process.readAllStandardError());
+    return result;
+}
+
+QString relmint_binary()
+{
+    return QStringLiteral(RELMINT_BINARY);
+}
+
+run_result run_relmint(const QStringList &arguments)
+{
+    return run_without_display(QStringList{relmint_binary()} + arguments);
 }
 
 QStringList read_mark_array(const QString &project, const QString &array)

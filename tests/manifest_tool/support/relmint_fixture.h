@@ -11,6 +11,8 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QSemaphore>
+#include <QTimer>
 #include <QTreeView>
 #include <memory>
 
@@ -81,6 +83,46 @@ private:
     scripted_prompts *prompts_;  // owned by the window
     std::unique_ptr<relmint> window_;
 };
+
+// Answers the next progress dialog of the window (a scan's or a hashing's)
+// with its cancel button. Until then the window's work pool is held at one
+// busy worker, so the work cannot end before the dialog is answered.
+class cancel_next_progress {
+public:
+    cancel_next_progress();
+    ~cancel_next_progress();
+
+    bool dialog_shown() const { return shown_; }
+    bool dialog_modal() const { return modal_; }
+    QString dialog_label() const { return label_; }
+
+private:
+    void answer();
+    void let_go();
+
+    int threads_;
+    QSemaphore started_;
+    QSemaphore hold_;
+    bool held_ = true;
+    QTimer poll_;
+    bool shown_ = false;
+    bool modal_ = false;
+    QString label_;
+};
+
+// What a run of the real relmint program left.
+struct run_result {
+    int exit_code = -1;  // -1 when it crashed
+    QString out;
+    QString err;
+};
+
+// Runs a program (first of `command`) with no display at all, in
+// `working_directory` when one is given.
+run_result run_without_display(const QStringList &command, const QString &working_directory = {});
+// The relmint program of this build.
+QString relmint_binary();
+run_result run_relmint(const QStringList &arguments);
 
 // A mark array ("ignores" or "zips") of a project file.
 QStringList read_mark_array(const QString &project, const QString &array);
