@@ -30,7 +30,9 @@ const char help_text[] =
     "                       unreadable, source directory missing, manifest or\n"
     "                       project not writable, a marked path that matches no\n"
     "                       scanned file) it prints why on standard error,\n"
-    "                       changes nothing and exits 1.\n"
+    "                       changes nothing and exits 1. Directories that\n"
+    "                       cannot be read are listed empty, with a warning\n"
+    "                       on standard error that names them.\n"
     "  -h, --help           Show this help.\n";
 
 struct command_line {

@@ -5,17 +5,20 @@
 # Prints both times and their ratio (relmint / md5sum; lower is better).
 #
 # Usage: bench/relmint/run_bench.sh [BUILD_DIR] [ROUNDS]
-#   BUILD_DIR holds bin/relmint (default: build); ROUNDS defaults to 5.
+#   BUILD_DIR is configured and built as needed (default: build); ROUNDS
+#   defaults to 5.
 # Environment: RELMINT_BENCH_FILES (20000), RELMINT_BENCH_BYTES (2147483648),
 #   RELMINT_BENCH_DIR (a scratch directory, removed afterwards).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-build=$(realpath "${1:-$here/../../build}")
+root=$(cd "$here/../.." && pwd)
+build=$(realpath -m "${1:-$root/build}")
 rounds=${2:-5}
 files=${RELMINT_BENCH_FILES:-20000}
 bytes=${RELMINT_BENCH_BYTES:-2147483648}
 relmint="$build/bin/relmint"
-[ -x "$relmint" ] || { echo "no $relmint: build the relmint target first" >&2; exit 1; }
+cmake -S "$root" -B "$build" -DLRK_BUILD_TOOL=ON >/dev/null
+cmake --build "$build" -j"$(nproc)" --target relmint >/dev/null
 
 work=$(mktemp -d "${RELMINT_BENCH_DIR:-${TMPDIR:-/tmp}}/relmint-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT

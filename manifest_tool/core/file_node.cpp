@@ -7,7 +7,11 @@ void file_node::reset()
     zipped = 0;
     is_dir = 1;
     children.clear();
-    item = nullptr;
+}
+
+QString file_node::name() const
+{
+    return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
 }
 
 static void collect_listed(const file_node &node, QStringList &out)
@@ -27,4 +31,12 @@ QStringList listed_files(const file_node &root)
     QStringList out;
     collect_listed(root, out);
     return out;
+}
+
+qsizetype node_count(const file_node &root)
+{
+    qsizetype count = 1;
+    for (const file_node &child : root.children)
+        count += node_count(child);
+    return count;
 }

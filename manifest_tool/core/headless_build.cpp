@@ -32,7 +32,16 @@ int run_headless_build(const QString &project_path, QTextStream &out, QTextStrea
     if (!QFileInfo(source).isDir())
         return fail(err, QStringLiteral("the source directory %1 does not exist").arg(source));
 
-    const file_node root = scan_source(fields.loadfrom, fields.patterns, contents.marks);
+    const scan_result scanned = scan_tree(fields.loadfrom, fields.patterns, contents.marks);
+    const file_node &root = scanned.root;
+    if (!scanned.unreadable.isEmpty()) {
+        // Not a failure: the window shows such a tree too. A pipeline's log
+        // must still say that the manifest lacks what those directories hold.
+        err << "relmint: warning: " << scanned.unreadable.size()
+            << " director" << (scanned.unreadable.size() == 1 ? "y" : "ies")
+            << " could not be read; the manifest lists nothing inside:\n  "
+            << scanned.unreadable.join(QStringLiteral("\n  ")) << Qt::endl;
+    }
 
     // Saving would silently drop these marks: the project was made for a
     // source tree at another location, or the tree has changed.

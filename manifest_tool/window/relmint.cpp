@@ -1,17 +1,18 @@
 #include "relmint.h"
 
 #include "dialog_prompts.h"
+#include "node_tree_model.h"
+#include "progress_wait.h"
 #include "release_build.h"
-#include "row_look.h"
-#include "source_scan.h"
+#include "row_button_delegate.h"
+#include "scan_job.h"
 #include "ui_relmint.h"
 
-#include <QButtonGroup>
 #include <QDir>
 #include <QFileInfo>
-#include <QFutureWatcher>
-#include <QProgressDialog>
+#include <QItemSelectionModel>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QThreadPool>
 
 namespace {
@@ -21,6 +22,23 @@ int new_project_seq = 1;
 
 const QString title_hint = QStringLiteral("提示");
 const QString title_warning = QStringLiteral("警告");
+
+Q_GLOBAL_STATIC(QThreadPool, shared_work_pool)
+
+// The first few of many paths, for a message box; a path of thousands of
+// characters keeps its two ends.
+QString first_paths(const QStringList &paths)
+{
+    constexpr int shown = 5;
+    constexpr int longest = 200;
+    QStringList lines;
+    for (const QString &path : paths.mid(0, shown))
+        lines.append(path.size() <= longest ? path : path.left(80) + QStringLiteral("……") + path.right(longest - 80));
+    QString text = lines.join(QLatin1Char('\n'));
+    if (paths.size() > shown)
+        text += QStringLiteral("\n……（另有%1个）").arg(paths.size() - shown);
+    return text;
+}
 
 } // namespace
 
@@ -38,11 +56,16 @@ static void register_resources()
 relmint::relmint(std::unique_ptr<user_prompts> prompts)
     : QMainWindow(nullptr), ui_(std::make_unique<Ui::relmint>()),
       prompts_(prompts ? std::move(prompts) : std::make_unique<dialog_prompts>()),
-      hash_pool_(new QThreadPool(this))
+      model_(new node_tree_model(this))
 {
     register_resources();
-    hash_pool_->setObjectName(QStringLiteral("hash_pool"));
     ui_->setupUi(this);
+
+    ui_->tv_dir->setModel(model_);
+    auto *buttons = new row_button_delegate(ui_->tv_dir);
+    ui_->tv_dir->setItemDelegateForColumn(node_tree_model::ignore_column, buttons);
+    ui_->tv_dir->setItemDelegateForColumn(node_tree_model::zip_column, buttons);
+    connect(buttons, &row_button_delegate::button_released, this, &relmint::row_button_released);
 
     connect(ui_->new_file, &QAction::triggered, this, &relmint::on_new_file);
     connect(ui_->open_file, &QAction::triggered, this, &relmint::on_open_file);
@@ -55,28 +78,38 @@ relmint::relmint(std::unique_ptr<user_prompts> prompts)
     connect(ui_->btn_refresh_pattern, &QPushButton::released, this, &relmint::refresh_pattern);
     connect(ui_->btn_reset, &QPushButton::released, this, &relmint::reset_patterns);
 
-    ui_->tv_dir->setColumnWidth(1, 100);
-    ui_->tv_dir->setColumnWidth(2, 100);
+    ui_->tv_dir->setColumnWidth(node_tree_model::ignore_column, 100);
+    ui_->tv_dir->setColumnWidth(node_tree_model::zip_column, 100);
 
-    on_new_file();
+    start_new_project(on_cancel::show_root_alone);
 }
 
 relmint::~relmint() = default;
 
+QThreadPool *relmint::work_pool()
+{
+    return shared_work_pool();
+}
+
 void relmint::open_project(const QString &path)
 {
-    ui_->edt_project->setText(path);
-    load_project();
+    load_project(path, on_cancel::keep_window);
 }
 
 // --- project file ---------------------------------------------------------
 
 void relmint::on_new_file()
 {
-    const int number = new_project_seq++;
-    ui_->edt_project->setText(QDir::currentPath() + QStringLiteral("/new_project") + QString::number(number)
-                              + QStringLiteral(".ini"));
-    load_project();
+    start_new_project(on_cancel::keep_window);
+}
+
+void relmint::start_new_project(on_cancel cancelled)
+{
+    // The number is taken only by a project that is shown.
+    const QString path = QDir::currentPath() + QStringLiteral("/new_project") + QString::number(new_project_seq)
+                         + QStringLiteral(".ini");
+    if (load_project(path, cancelled))
+        ++new_project_seq;
 }
 
 void relmint::on_open_file()
@@ -91,19 +124,39 @@ void relmint::on_save_file()
     save_project(true);
 }
 
-void relmint::load_project()
+bool relmint::load_project(const QString &project_path, on_cancel cancelled)
 {
-    const project_contents contents = read_project(ui_->edt_project->text());
+    const project_contents contents = read_project(project_path);
     project_fields fields = fields_from_form();
     apply_project(contents, fields);
+
+    // Nothing is shown before the scan is through, so a cancel has nothing to undo.
+    std::optional<scan_result> scanned = scan_with_progress(fields.loadfrom, fields.patterns, contents.marks);
+    if (!scanned) {
+        if (cancelled == on_cancel::keep_window)
+            return false;
+        scanned.emplace();
+        scanned->root = unscanned_root(fields.loadfrom, contents.marks);
+    }
+
+    ui_->edt_project->setText(project_path);
     show_fields(fields);
-    scan_source(contents.marks);
-    rebuild_tree();
+    const QStringList dropped = unmatched_marks(scanned->root, contents.marks);
+    show_tree(std::move(*scanned));
+    if (!dropped.isEmpty()) {
+        // Said before the user can save the project without them.
+        prompts_->warn(title_warning,
+                       QStringLiteral("工程中有%1个标记的路径在要构建版本的位置中找不到，这些标记已被丢弃，"
+                                      "保存工程时不会再写入：\n%2")
+                           .arg(dropped.size())
+                           .arg(first_paths(dropped)));
+    }
+    return true;
 }
 
 bool relmint::save_project(bool show_message)
 {
-    if (!write_project(ui_->edt_project->text(), fields_from_form(), root_node_)) {
+    if (!write_project(ui_->edt_project->text(), fields_from_form(), model_->root())) {
         prompts_->warn(title_warning, QStringLiteral("无法保存工程文件%1！").arg(ui_->edt_project->text()));
         return false;
     }
@@ -148,16 +201,18 @@ void relmint::set_loadfrom_dir()
                               QStringLiteral("重新设置路径会丢失所有改动，确定要执行吗？"))) {
         return;
     }
+    std::optional<scan_result> scanned = scan_with_progress(chosen, ui_->edt_patterns->text(), {});
+    if (!scanned)
+        return;
     ui_->edt_src_path->setText(chosen);
-    root_node_.reset();
-    scan_source();
-    rebuild_tree();
+    show_tree(std::move(*scanned));
 }
 
 void relmint::refresh_pattern()
 {
-    scan_source();
-    rebuild_tree();
+    std::optional<scan_result> scanned = scan_with_progress(ui_->edt_src_path->text(), ui_->edt_patterns->text(), {});
+    if (scanned)
+        show_tree(std::move(*scanned));
 }
 
 void relmint::reset_patterns()
@@ -165,112 +220,115 @@ void relmint::reset_patterns()
     ui_->edt_patterns->setText(project_fields::initial().patterns);
 }
 
-void relmint::scan_source(const mark_paths &marks)
+std::optional<scan_result> relmint::scan_with_progress(const QString &source_text, const QString &patterns,
+                                                       const mark_paths &marks)
 {
-    root_node_ = ::scan_source(ui_->edt_src_path->text(), ui_->edt_patterns->text(), marks);
+    scan_job job(source_text, patterns, marks, work_pool());
+    const progress_view view{
+        QStringLiteral("扫描目录"),
+        [](int files) { return QStringLiteral("正在扫描要构建版本的位置，已查看%1个文件...").arg(files); },
+        0,
+        [&job] { return job.files_seen(); },
+    };
+    if (!wait_with_progress(this, job.future(), view)) {
+        job.cancel();
+        return std::nullopt;
+    }
+    return job.wait();
+}
+
+void relmint::show_tree(scan_result scanned)
+{
+    model_->replace_tree(std::move(scanned.root));
+    ui_->tv_dir->expandAll();
+    if (!scanned.unreadable.isEmpty()) {
+        prompts_->warn(title_warning, QStringLiteral("有%1个目录无法读取，其中的文件没有列出：\n%2")
+                                          .arg(scanned.unreadable.size())
+                                          .arg(first_paths(scanned.unreadable)));
+    }
 }
 
 void relmint::rebuild_tree()
 {
-    ui_->tv_dir->clear();
-    button_nodes_.clear();
+    QTreeView *view = ui_->tv_dir;
+    // Where the user is: the row at the top of the view, how far it is
+    // scrolled out, and the current row.
+    const QModelIndex top = view->indexAt(QPoint(0, 0));
+    const file_node *top_node = model_->node_at(top);
+    const int top_offset = top.isValid() ? view->visualRect(top).top() : 0;
+    const QModelIndex current = view->currentIndex();
+    const file_node *current_node = model_->node_at(current);
+    const bool current_selected = view->selectionModel()->isSelected(current);
+    const int horizontal = view->horizontalScrollBar()->value();
 
-    // The old groups may be the sender of the signal being handled.
-    for (QButtonGroup *group : {ignore_group_, undo_ignore_group_, in_zip_group_, not_in_zip_group_}) {
-        if (group)
-            group->deleteLater();
+    model_->rebuild();
+    view->expandAll();
+
+    // The current row first: making it current may scroll to it.
+    if (current_node) {
+        const QModelIndex row = model_->row_of(current_node).siblingAtColumn(current.column());
+        view->selectionModel()->setCurrentIndex(
+            row, current_selected ? QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows
+                                  : QItemSelectionModel::NoUpdate);
     }
-    const auto make_group = [this](void (relmint::*slot)(QAbstractButton *)) {
-        auto *group = new QButtonGroup(this);
-        connect(group, &QButtonGroup::buttonReleased, this, slot);
-        return group;
-    };
-    ignore_group_ = make_group(&relmint::ignore_item);
-    undo_ignore_group_ = make_group(&relmint::undo_ignore_item);
-    in_zip_group_ = make_group(&relmint::in_zip);
-    not_in_zip_group_ = make_group(&relmint::not_in_zip);
-
-    fill_item(root_node_, new QTreeWidgetItem(ui_->tv_dir));
-    ui_->tv_dir->expandAll();
-}
-
-void relmint::fill_item(file_node &node, QTreeWidgetItem *row)
-{
-    node.item = row;
-    row->setText(0, QFileInfo(node.path).fileName());
-    row->setIcon(0, row_look::row_icon(node.ignored));
-
-    auto *ignore_button = new QPushButton(row_look::ignore_text(node.ignored));
-    (node.ignored ? undo_ignore_group_ : ignore_group_)->addButton(ignore_button);
-    ignore_button->setStyleSheet(row_look::ignore_style(node));
-    button_nodes_[ignore_button] = &node;
-    ui_->tv_dir->setItemWidget(row, 1, ignore_button);
-
-    auto *zip_button = new QPushButton(row_look::zip_text(node.zipped));
-    (node.zipped ? not_in_zip_group_ : in_zip_group_)->addButton(zip_button);
-    zip_button->setStyleSheet(row_look::zip_style(node));
-    button_nodes_[zip_button] = &node;
-    ui_->tv_dir->setItemWidget(row, 2, zip_button);
-
-    if (node.is_dir && !node.ignored) {
-        for (file_node &child : node.children)
-            fill_item(child, new QTreeWidgetItem(row));
+    if (top_node) {
+        view->scrollTo(model_->row_of(top_node), QAbstractItemView::PositionAtTop);
+        view->verticalScrollBar()->setValue(view->verticalScrollBar()->value() - top_offset);
     }
+    view->horizontalScrollBar()->setValue(horizontal);
 }
 
-void relmint::ignore_item(QAbstractButton *button)
+void relmint::row_button_released(const QModelIndex &cell)
 {
-    set_mark(button, &file_node::ignored, 1);
-}
-
-void relmint::undo_ignore_item(QAbstractButton *button)
-{
-    set_mark(button, &file_node::ignored, 0);
-}
-
-void relmint::in_zip(QAbstractButton *button)
-{
-    set_mark(button, &file_node::zipped, 1);
-}
-
-void relmint::not_in_zip(QAbstractButton *button)
-{
-    set_mark(button, &file_node::zipped, 0);
-}
-
-void relmint::set_mark(QAbstractButton *button, int file_node::*mark, int value)
-{
-    const auto found = button_nodes_.find(button);
-    if (found == button_nodes_.end())
+    const file_node *node = model_->node_at(cell);
+    if (!node)
         return;
-    file_node &node = *found->second;
-    node.*mark = value;
-    if (node.is_dir) {
-        // Shows or hides the subtree and recolours its buttons.
+    // Each button calls the slot its text offers, as its button group did.
+    if (cell.column() == node_tree_model::ignore_column)
+        node->ignored ? undo_ignore_item(cell) : ignore_item(cell);
+    else
+        node->zipped ? not_in_zip(cell) : in_zip(cell);
+}
+
+void relmint::ignore_item(const QModelIndex &row)
+{
+    set_mark(row, &file_node::ignored, 1);
+}
+
+void relmint::undo_ignore_item(const QModelIndex &row)
+{
+    set_mark(row, &file_node::ignored, 0);
+}
+
+void relmint::in_zip(const QModelIndex &row)
+{
+    set_mark(row, &file_node::zipped, 1);
+}
+
+void relmint::not_in_zip(const QModelIndex &row)
+{
+    set_mark(row, &file_node::zipped, 0);
+}
+
+void relmint::set_mark(const QModelIndex &row, int file_node::*mark, int value)
+{
+    const file_node *node = model_->node_at(row);
+    if (!node)
+        return;
+    model_->set_mark(row, mark, value);
+    // A directory's mark shows or hides its subtree and recolours its buttons.
+    if (node->is_dir)
         rebuild_tree();
-        return;
-    }
-
-    const bool marked = value == 1;
-    const bool ignore_mark = mark == &file_node::ignored;
-    if (ignore_mark)
-        node.item->setIcon(0, row_look::row_icon(marked));
-    button->setText(ignore_mark ? row_look::ignore_text(marked) : row_look::zip_text(marked));
-    button->setStyleSheet(row_look::toggled_style(marked));
-    QButtonGroup *unmarked_group = ignore_mark ? ignore_group_ : in_zip_group_;
-    QButtonGroup *marked_group = ignore_mark ? undo_ignore_group_ : not_in_zip_group_;
-    (marked ? unmarked_group : marked_group)->removeButton(button);
-    (marked ? marked_group : unmarked_group)->addButton(button);
 }
 
 // --- manifest -------------------------------------------------------------
 
 void relmint::save_result()
 {
-    release_build build(ui_->edt_project->text(), fields_from_form(), root_node_);
-    const int file_count = listed_files(root_node_).size();
-    const release_result result = build.run(hash_pool_, [&](digest_job &job) {
-        return wait_with_progress(job, file_count);
+    release_build build(ui_->edt_project->text(), fields_from_form(), model_->root());
+    const int file_count = listed_files(model_->root()).size();
+    const release_result result = build.run(work_pool(), [&](digest_job &job) {
+        return hash_with_progress(job, file_count);
     });
 
     switch (result) {
@@ -298,8 +356,8 @@ void relmint::set_zipfile()
     const QString path = prompts_->choose_file(QStringLiteral("zip file (*.zip)"));
     if (path.isEmpty())
         return;
-    digest_job job({path}, hash_pool_);
-    const std::optional<QList<file_digest>> digests = wait_with_progress(job, 1);
+    digest_job job({path}, work_pool());
+    const std::optional<QList<file_digest>> digests = hash_with_progress(job, 1);
     if (!digests)
         return;
     const file_digest &digest = digests->constFirst();
@@ -316,23 +374,16 @@ void relmint::set_saveto_dir()
         ui_->edt_save_path->setText(chosen);
 }
 
-std::optional<QList<file_digest>> relmint::wait_with_progress(digest_job &job, int file_count)
+std::optional<QList<file_digest>> relmint::hash_with_progress(digest_job &job, int file_count)
 {
-    QProgressDialog dialog(QStringLiteral("正在计算文件的MD5..."), QStringLiteral("取消"), 0, file_count, this);
-    dialog.setWindowTitle(QStringLiteral("构造版本"));
-    dialog.setWindowModality(Qt::WindowModal);
-    dialog.setAutoClose(false);
-    dialog.setAutoReset(false);
-    dialog.setMinimumDuration(0);
-
-    QFutureWatcher<file_digest> watcher;
-    connect(&watcher, &QFutureWatcherBase::progressValueChanged, &dialog, &QProgressDialog::setValue);
-    connect(&watcher, &QFutureWatcherBase::finished, &dialog, &QDialog::accept);
-    watcher.setFuture(job.future());
-
-    // Closing the dialog any other way than by the end of the hashing cancels it.
-    const bool finished = dialog.exec() == QDialog::Accepted && !dialog.wasCanceled();
-    if (!finished)
+    const QFuture<file_digest> hashing = job.future();
+    const progress_view view{
+        QStringLiteral("构造版本"),
+        [](int) { return QStringLiteral("正在计算文件的MD5..."); },
+        file_count,
+        [hashing] { return hashing.progressValue(); },
+    };
+    if (!wait_with_progress(this, QFuture<void>(hashing), view))
         job.cancel();
     return job.wait();
 }

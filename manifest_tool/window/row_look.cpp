@@ -5,17 +5,26 @@ namespace row_look {
 namespace {
 
 const QString font_declaration = QStringLiteral("font: 9pt \"微软雅黑\";");
-const QString red = QStringLiteral("color: rgb(255, 0, 0);");
-const QString blue = QStringLiteral("color: rgb(0, 0, 255);");
-const QString black = QStringLiteral("color: rgb(0, 0, 0);");
 
-} // namespace
+struct colour_declaration {
+    const char *css;
+    QRgb rgb;
+};
 
-QIcon row_icon(bool ignored)
+constexpr colour_declaration red{"color: rgb(255, 0, 0);", qRgb(255, 0, 0)};
+constexpr colour_declaration blue{"color: rgb(0, 0, 255);", qRgb(0, 0, 255)};
+constexpr colour_declaration black{"color: rgb(0, 0, 0);", qRgb(0, 0, 0)};
+
+// The declarations are appended in order without separators, as a style
+// sheet would hold them; the last colour is the one that shows.
+button_look look(const QString &text, std::initializer_list<colour_declaration> colours)
 {
-    // "manglu" (busy) marks ignored rows, "zaixian" (online) the others.
-    return QIcon(ignored ? QStringLiteral(":/relmint/Resources/manglu.png")
-                         : QStringLiteral(":/relmint/Resources/zaixian.png"));
+    button_look out{text, font_declaration, QColor()};
+    for (const colour_declaration &colour : colours) {
+        out.style_sheet += QLatin1String(colour.css);
+        out.colour = QColor(colour.rgb);
+    }
+    return out;
 }
 
 QString ignore_text(bool ignored)
@@ -28,24 +37,50 @@ QString zip_text(bool zipped)
     return zipped ? QStringLiteral("是") : QStringLiteral("不是");
 }
 
-QString ignore_style(const file_node &node)
+} // namespace
+
+QIcon row_icon(bool ignored)
+{
+    // "manglu" (busy) marks ignored rows, "zaixian" (online) the others.
+    return QIcon(ignored ? QStringLiteral(":/relmint/Resources/manglu.png")
+                         : QStringLiteral(":/relmint/Resources/zaixian.png"));
+}
+
+button_look ignore_button(const file_node &node)
 {
     if (node.ignored)
-        return font_declaration + red;
-    return node.is_dir ? font_declaration + blue : font_declaration;
+        return look(ignore_text(true), {red});
+    if (node.is_dir)
+        return look(ignore_text(false), {blue});
+    return look(ignore_text(false), {});
 }
 
-QString zip_style(const file_node &node)
+button_look zip_button(const file_node &node)
 {
     if (!node.zipped)
-        return font_declaration;
+        return look(zip_text(false), {});
     // The later colour wins: a directory in the archive shows blue.
-    return node.is_dir ? font_declaration + red + blue : font_declaration + red;
+    if (node.is_dir)
+        return look(zip_text(true), {red, blue});
+    return look(zip_text(true), {red});
 }
 
-QString toggled_style(bool marked)
+button_look toggled_ignore_button(bool ignored)
 {
-    return font_declaration + (marked ? red : black);
+    return look(ignore_text(ignored), {ignored ? red : black});
+}
+
+button_look toggled_zip_button(bool zipped)
+{
+    return look(zip_text(zipped), {zipped ? red : black});
+}
+
+QFont button_font(const QFont &base)
+{
+    QFont font(base);
+    font.setFamilies({QStringLiteral("微软雅黑")});
+    font.setPointSize(9);
+    return font;
 }
 
 } // namespace row_look

@@ -2,6 +2,8 @@
 
 #include "file_node.h"
 
+#include <QColor>
+#include <QFont>
 #include <QIcon>
 #include <QString>
 
@@ -9,15 +11,26 @@
 namespace row_look {
 
 QIcon row_icon(bool ignored);
-QString ignore_text(bool ignored);
-QString zip_text(bool zipped);
 
-// Style sheets of a freshly filled row's buttons: red for a set mark, blue
-// for a directory that is shown open or carried in the archive.
-QString ignore_style(const file_node &node);
-QString zip_style(const file_node &node);
+// One of a row's two buttons: its text, the style sheet a button widget
+// would carry, and the text colour that style sheet gives (the last colour
+// declaration wins; invalid when it sets none).
+struct button_look {
+    QString text;
+    QString style_sheet;
+    QColor colour;
+};
 
-// Style sheet of a file row's button after a click toggled its mark.
-QString toggled_style(bool marked);
+// The buttons of a freshly built row: red for a set mark, blue for a
+// directory that is shown open or carried in the archive.
+button_look ignore_button(const file_node &node);
+button_look zip_button(const file_node &node);
+
+// A file row's button after a click toggled its mark.
+button_look toggled_ignore_button(bool ignored);
+button_look toggled_zip_button(bool zipped);
+
+// The font of the buttons' style sheets, on top of `base`.
+QFont button_font(const QFont &base);
 
 } // namespace row_look

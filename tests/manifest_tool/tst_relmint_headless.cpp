@@ -6,35 +6,10 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
-#include <QProcess>
 #include <QSettings>
 #include <QTest>
 
 namespace {
-
-struct run_result {
-    int exit_code = -1;
-    QString out;
-    QString err;
-};
-
-// Runs relmint with no display at all.
-run_result run_relmint(const QStringList &arguments)
-{
-    QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-        environment.remove(QString::fromLatin1(name));
-    process.setProcessEnvironment(environment);
-    process.start(QStringLiteral(RELMINT_BINARY), arguments);
-    if (!process.waitForFinished(60000))
-        qFatal("relmint did not finish");
-    run_result result;
-    result.exit_code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    result.out = QString::fromLocal8Bit(process.readAllStandardOutput());
-    result.err = QString::fromLocal8Bit(process.readAllStandardError());
-    return result;
-}
 
 // A project with marks of both kinds over a small client tree.
 struct marked_project {

@@ -348,35 +348,11 @@ private slots:
         window_under_test ui;
         ui.window().open_project(tree.project);
 
-        // The only hashing worker is held, so the hashing cannot end before the cancel.
-        auto *pool = ui.window().findChild<QThreadPool *>(QStringLiteral("hash_pool"));
-        QVERIFY(pool);
-        pool->setMaxThreadCount(1);
-        QSemaphore started;
-        QSemaphore hold;
-        pool->start([&] {
-            started.release();
-            hold.acquire();
-        });
-        started.acquire();
-
-        bool progress_shown = false;
-        QTimer poll;
-        connect(&poll, &QTimer::timeout, [&] {
-            auto *progress = ui.window().findChild<QProgressDialog *>();
-            if (!progress || !progress->isVisible())
-                return;
-            poll.stop();
-            progress_shown = progress->isModal();
-            QTest::mouseClick(progress->findChild<QPushButton *>(), Qt::LeftButton);
-            hold.release();
-        });
-        poll.start(10);
+        cancel_next_progress cancel;
         build(ui);
-        hold.release();
-        pool->waitForDone();
 
-        QVERIFY(progress_shown);
+        QVERIFY(cancel.dialog_shown());
+        QVERIFY(cancel.dialog_modal());
         QVERIFY(!QFile::exists(tree.manifest));
         QCOMPARE(QDir(tree.dir.path(QStringLiteral("out"))).entryList(QDir::Files | QDir::Hidden), QStringList{});
         QCOMPARE(ui.edit("edt_version")->text(), QStringLiteral("1000"));
@@ -429,7 +405,7 @@ private slots:
             const QString name = QStringLiteral("client/d%1/s%2/f%3.png").arg(i % 7).arg(i % 3).arg(i);
             dir.write(name, random_bytes(QRandomGenerator::global()->bounded(i % 10 == 0 ? 400000 : 4000)));
         }
-        const file_node root = scan_source(dir.path(QStringLiteral("client")), QStringLiteral(".png"));
+        const file_node root = scan_tree(dir.path(QStringLiteral("client")), QStringLiteral(".png")).root;
         const auto build_with = [&](int threads, const QString &name) {
             QThreadPool pool;
             pool.setMaxThreadCount(threads);

@@ -98,12 +98,12 @@ private slots:
 
         window_under_test ui;
         ui.window().open_project(project_);
-        QVERIFY(ui.row(row));
-        QCOMPARE(ui.ignore_button(row)->text(), ignore_text);
-        QCOMPARE(ui.ignore_button(row)->styleSheet(), ignore_style);
-        QCOMPARE(ui.zip_button(row)->text(), zip_text);
-        QCOMPARE(ui.zip_button(row)->styleSheet(), zip_style);
-        QCOMPARE(icon_image(ui.row(row)->icon(0)), resource_icon(ignored_icon ? "manglu.png" : "zaixian.png"));
+        QVERIFY(ui.row(row).isValid());
+        QCOMPARE(ui.ignore_button(row).text(), ignore_text);
+        QCOMPARE(ui.ignore_button(row).style_sheet(), ignore_style);
+        QCOMPARE(ui.zip_button(row).text(), zip_text);
+        QCOMPARE(ui.zip_button(row).style_sheet(), zip_style);
+        QCOMPARE(icon_image(ui.row_icon(row)), resource_icon(ignored_icon ? "manglu.png" : "zaixian.png"));
     }
 
     void ignored_directories_show_no_rows_below()
@@ -124,11 +124,11 @@ private slots:
 
         ui.click(ui.ignore_button(row));
         ui.click(ui.zip_button(row));
-        QCOMPARE(ui.ignore_button(row)->text(), QStringLiteral("取消"));
-        QCOMPARE(ui.ignore_button(row)->styleSheet(), font + red);
-        QCOMPARE(icon_image(ui.row(row)->icon(0)), resource_icon("manglu.png"));
-        QCOMPARE(ui.zip_button(row)->text(), QStringLiteral("是"));
-        QCOMPARE(ui.zip_button(row)->styleSheet(), font + red);
+        QCOMPARE(ui.ignore_button(row).text(), QStringLiteral("取消"));
+        QCOMPARE(ui.ignore_button(row).style_sheet(), font + red);
+        QCOMPARE(icon_image(ui.row_icon(row)), resource_icon("manglu.png"));
+        QCOMPARE(ui.zip_button(row).text(), QStringLiteral("是"));
+        QCOMPARE(ui.zip_button(row).style_sheet(), font + red);
         ui.trigger("save_file");
         QCOMPARE(saved_array(ui.edit("edt_project")->text(), QStringLiteral("ignores"), source_.path()),
                  QStringList{"plain.png"});
@@ -138,11 +138,11 @@ private slots:
         // The same buttons, now in the other groups, take the marks away.
         ui.click(ui.ignore_button(row));
         ui.click(ui.zip_button(row));
-        QCOMPARE(ui.ignore_button(row)->text(), QStringLiteral("忽略"));
-        QCOMPARE(ui.ignore_button(row)->styleSheet(), font + black);
-        QCOMPARE(icon_image(ui.row(row)->icon(0)), resource_icon("zaixian.png"));
-        QCOMPARE(ui.zip_button(row)->text(), QStringLiteral("不是"));
-        QCOMPARE(ui.zip_button(row)->styleSheet(), font + black);
+        QCOMPARE(ui.ignore_button(row).text(), QStringLiteral("忽略"));
+        QCOMPARE(ui.ignore_button(row).style_sheet(), font + black);
+        QCOMPARE(icon_image(ui.row_icon(row)), resource_icon("zaixian.png"));
+        QCOMPARE(ui.zip_button(row).text(), QStringLiteral("不是"));
+        QCOMPARE(ui.zip_button(row).style_sheet(), font + black);
         ui.trigger("save_file");
         QCOMPARE(saved_array(ui.edit("edt_project")->text(), QStringLiteral("ignores"), source_.path()),
                  QStringList{});
@@ -162,15 +162,15 @@ private slots:
 
         ui.click(ui.ignore_button({"d"}));
         QCOMPARE(ui.row_paths(), QStringList{"d"});
-        QCOMPARE(ui.ignore_button({"d"})->text(), QStringLiteral("取消"));
-        QCOMPARE(ui.ignore_button({"d"})->styleSheet(), font + red);
+        QCOMPARE(ui.ignore_button({"d"}).text(), QStringLiteral("取消"));
+        QCOMPARE(ui.ignore_button({"d"}).style_sheet(), font + red);
 
         ui.click(ui.ignore_button({"d"}));
         QCOMPARE(ui.row_paths(), (QStringList{"d", "d/a.png", "d/sub", "d/sub/b.png"}));
-        QCOMPARE(ui.ignore_button({"d"})->styleSheet(), font + blue);
-        QCOMPARE(ui.zip_button({"d", "a.png"})->text(), QStringLiteral("是"));
-        QCOMPARE(ui.ignore_button({"d", "sub", "b.png"})->text(), QStringLiteral("取消"));
-        QCOMPARE(ui.ignore_button({"d", "sub"})->text(), QStringLiteral("忽略"));
+        QCOMPARE(ui.ignore_button({"d"}).style_sheet(), font + blue);
+        QCOMPARE(ui.zip_button({"d", "a.png"}).text(), QStringLiteral("是"));
+        QCOMPARE(ui.ignore_button({"d", "sub", "b.png"}).text(), QStringLiteral("取消"));
+        QCOMPARE(ui.ignore_button({"d", "sub"}).text(), QStringLiteral("忽略"));
     }
 
     void directory_archive_mark_leaves_rows_below_alone()
@@ -181,12 +181,12 @@ private slots:
         ui.scan(source.path());
 
         ui.click(ui.zip_button({"d"}));
-        QCOMPARE(ui.zip_button({"d"})->text(), QStringLiteral("是"));
-        QCOMPARE(ui.zip_button({"d"})->styleSheet(), font + red + blue);
-        QCOMPARE(ui.zip_button({"d", "a.png"})->text(), QStringLiteral("不是"));
+        QCOMPARE(ui.zip_button({"d"}).text(), QStringLiteral("是"));
+        QCOMPARE(ui.zip_button({"d"}).style_sheet(), font + red + blue);
+        QCOMPARE(ui.zip_button({"d", "a.png"}).text(), QStringLiteral("不是"));
         ui.click(ui.zip_button({"d"}));
-        QCOMPARE(ui.zip_button({"d"})->text(), QStringLiteral("不是"));
-        QCOMPARE(ui.zip_button({"d"})->styleSheet(), font);
+        QCOMPARE(ui.zip_button({"d"}).text(), QStringLiteral("不是"));
+        QCOMPARE(ui.zip_button({"d"}).style_sheet(), font);
     }
 
     void rescan_clears_every_mark()
@@ -194,13 +194,11 @@ private slots:
         window_under_test ui;
         ui.window().open_project(project_);
         QTest::mouseClick(ui.button("btn_refresh_pattern"), Qt::LeftButton);
-        for (QTreeWidgetItem *row = ui.row(); row; row = ui.tree()->itemBelow(row)) {
-            const auto *ignore = qobject_cast<QPushButton *>(ui.tree()->itemWidget(row, 1));
-            const auto *zip = qobject_cast<QPushButton *>(ui.tree()->itemWidget(row, 2));
-            QCOMPARE(ignore->text(), QStringLiteral("忽略"));
-            QCOMPARE(zip->text(), QStringLiteral("不是"));
+        for (QModelIndex row = ui.row(); row.isValid(); row = ui.tree()->indexBelow(row)) {
+            QCOMPARE(ui.button_at(row, 1).text(), QStringLiteral("忽略"));
+            QCOMPARE(ui.button_at(row, 2).text(), QStringLiteral("不是"));
         }
-        QVERIFY(ui.row({"ign_dir", "i.png"}));
+        QVERIFY(ui.row({"ign_dir", "i.png"}).isValid());
     }
 };
 

@@ -195,11 +195,52 @@ private slots:
         window_under_test ui;
         ui.window().open_project(project);
         QCOMPARE(ui.edit("edt_src_path")->text(), source.path());
-        QCOMPARE(ui.ignore_button({"a.png"})->text(), QStringLiteral("取消"));
-        QCOMPARE(ui.ignore_button({"d"})->text(), QStringLiteral("取消"));
+        QCOMPARE(ui.ignore_button({"a.png"}).text(), QStringLiteral("取消"));
+        QCOMPARE(ui.ignore_button({"d"}).text(), QStringLiteral("取消"));
         QCOMPARE(ui.row_paths(), (QStringList{"a.png", "d"}));
         ui.click(ui.ignore_button({"d"}));
-        QCOMPARE(ui.zip_button({"d", "b.png"})->text(), QStringLiteral("是"));
+        QCOMPARE(ui.zip_button({"d", "b.png"}).text(), QStringLiteral("是"));
+    }
+
+    // A project made for another location would lose its marks on the next save.
+    void dropped_marks_are_reported()
+    {
+        scratch_dir source;
+        source.write(QStringLiteral("a.png"));
+        source.write(QStringLiteral("d/b.png"));
+        const QString project = cwd_.path(QStringLiteral("moved.ini"));
+        QFile::remove(project);
+        QSettings(project, QSettings::IniFormat).setValue(QStringLiteral("loadfrom"), source.path());
+        const QStringList elsewhere{"/old/client/e1.png", "/old/client/e2.png", "/old/client/e3",
+                                    "/old/client/e4.png", "/old/client/e5.png", "/old/client/e6.png"};
+        write_mark_array(project, QStringLiteral("ignores"),
+                         QStringList{source.path(QStringLiteral("a.png"))} + elsewhere.mid(0, 4));
+        write_mark_array(project, QStringLiteral("zips"),
+                         QStringList{source.path(QStringLiteral("d"))} + elsewhere.mid(3) + QStringList{"/old/x"});
+
+        window_under_test ui;
+        ui.window().open_project(project);
+        QCOMPARE(ui.prompts().messages.size(), 1);
+        const scripted_prompts::message &warning = ui.prompts().messages[0];
+        QCOMPARE(warning.kind, QStringLiteral("warn"));
+        QCOMPARE(warning.title, QStringLiteral("警告"));
+        // Seven distinct paths, e4.png being in both arrays; the first five in order.
+        QVERIFY2(warning.text.contains(QStringLiteral("有7个标记")), qPrintable(warning.text));
+        const QStringList dropped{"/old/client/e1.png", "/old/client/e2.png", "/old/client/e3",
+                                  "/old/client/e4.png", "/old/client/e5.png"};
+        QVERIFY2(warning.text.contains(dropped.join(QLatin1Char('\n'))), qPrintable(warning.text));
+        QVERIFY(!warning.text.contains(QStringLiteral("e6.png")));
+        QVERIFY(!warning.text.contains(QStringLiteral("/old/x")));
+        QVERIFY(warning.text.contains(QStringLiteral("另有2个")));
+        // The marks that did match are kept.
+        QCOMPARE(ui.ignore_button({"a.png"}).text(), QStringLiteral("取消"));
+        QCOMPARE(ui.zip_button({"d"}).text(), QStringLiteral("是"));
+
+        // A project whose marks all match says nothing.
+        ui.trigger("save_file");
+        ui.prompts().messages.clear();
+        ui.window().open_project(project);
+        QCOMPARE(ui.prompts().messages.size(), 0);
     }
 
     void unwritable_project_is_reported()

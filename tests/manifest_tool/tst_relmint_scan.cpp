@@ -8,8 +8,30 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QSettings>
 #include <QTest>
 #include <QTimer>
+
+namespace {
+
+const char *const form_edits[] = {"edt_project", "edt_src_path", "edt_patterns", "edt_save_path",
+                                  "edt_version", "edt_zip",      "edt_size",     "edt_sign"};
+
+// What a cancelled operation must leave as it was: every line edit, the rows
+// and the marks they show.
+QStringList window_state(window_under_test &ui)
+{
+    QStringList state;
+    for (const char *name : form_edits)
+        state.append(ui.edit(name)->text());
+    for (const QString &path : ui.row_paths()) {
+        const QStringList names = path.split(QLatin1Char('/'));
+        state.append(path + QLatin1Char(' ') + ui.ignore_button(names).text() + ui.zip_button(names).text());
+    }
+    return state;
+}
+
+} // namespace
 
 class tst_relmint_scan : public QObject {
     Q_OBJECT
@@ -65,7 +87,7 @@ private slots:
         const QStringList expected{"A.png", "b.png",       "z.png",      "a_dir", "a_dir/q.png",
                                    "B_dir", "c_dir",       "c_dir/X.png", "c_dir/y.png"};
         QCOMPARE(ui.row_paths(), expected);
-        QCOMPARE(ui.row()->text(0), QFileInfo(source.path()).fileName());
+        QCOMPARE(ui.row().data().toString(), QFileInfo(source.path()).fileName());
     }
 
     void links_back_to_an_ancestor_are_not_followed()
@@ -95,7 +117,7 @@ private slots:
         window_under_test ui;  // the first project has no "loadfrom"
         QDir::setCurrent(previous);
         QCOMPARE(ui.edit("edt_src_path")->text(), QString());
-        QCOMPARE(ui.row()->text(0), QFileInfo(here.path()).fileName());
+        QCOMPARE(ui.row().data().toString(), QFileInfo(here.path()).fileName());
         QCOMPARE(ui.row_paths(), QStringList{"local.png"});
     }
 
@@ -104,8 +126,8 @@ private slots:
         scratch_dir source;
         window_under_test ui;
         ui.scan(source.path(QStringLiteral("gone")));
-        QVERIFY(ui.row());
-        QCOMPARE(ui.row()->text(0), QStringLiteral("gone"));
+        QVERIFY(ui.row().isValid());
+        QCOMPARE(ui.row().data().toString(), QStringLiteral("gone"));
         QCOMPARE(ui.row_paths(), QStringList{});
         QVERIFY(ui.ignore_button() && ui.zip_button());
     }
@@ -137,7 +159,7 @@ private slots:
         window_under_test ui;
         ui.scan(first.path());
         ui.click(ui.ignore_button({"one.png"}));
-        QCOMPARE(ui.ignore_button({"one.png"})->text(), QStringLiteral("取消"));
+        QCOMPARE(ui.ignore_button({"one.png"}).text(), QStringLiteral("取消"));
 
         // The same folder again: no question, a fresh scan without marks.
         first.write(QStringLiteral("new.png"));
@@ -145,7 +167,7 @@ private slots:
         QTest::mouseClick(ui.button("browse_loadp"), Qt::LeftButton);
         QVERIFY(ui.prompts().messages.isEmpty());
         QCOMPARE(ui.row_paths(), (QStringList{"new.png", "one.png"}));
-        QCOMPARE(ui.ignore_button({"one.png"})->text(), QStringLiteral("忽略"));
+        QCOMPARE(ui.ignore_button({"one.png"}).text(), QStringLiteral("忽略"));
 
         // Another folder, answered No: nothing changes.
         ui.prompts().directories.enqueue(second.path());
@@ -164,6 +186,97 @@ private slots:
         QTest::mouseClick(ui.button("browse_loadp"), Qt::LeftButton);
         QCOMPARE(ui.edit("edt_src_path")->text(), second.path());
         QCOMPARE(ui.row_paths(), QStringList{"two.png"});
+    }
+
+    // A scan's dialog counts and can cancel; the cancel undoes the whole
+    // operation that started the scan.
+    void cancelled_scan_keeps_the_window_data()
+    {
+        QTest::addColumn<QString>("operation");
+        QTest::newRow("refresh") << "refresh";
+        QTest::newRow("another source directory") << "source directory";
+        QTest::newRow("open a project") << "open project";
+        QTest::newRow("new project") << "new project";
+    }
+
+    void cancelled_scan_keeps_the_window()
+    {
+        QFETCH(QString, operation);
+        scratch_dir shown;
+        shown.write(QStringLiteral("a.png"));
+        shown.write(QStringLiteral("d/b.png"));
+        scratch_dir other;
+        other.write(QStringLiteral("other.png"));
+        const QString project = other.path(QStringLiteral("other.ini"));
+        QSettings settings(project, QSettings::IniFormat);
+        settings.setValue(QStringLiteral("loadfrom"), other.path());
+        settings.setValue(QStringLiteral("version"), QStringLiteral("77"));
+        settings.sync();
+
+        window_under_test ui;
+        ui.scan(shown.path());
+        ui.click(ui.ignore_button({"a.png"}));
+        ui.click(ui.zip_button({"d"}));
+        ui.edit("edt_version")->setText(QStringLiteral("1234"));
+        ui.edit("edt_sign")->setText(QStringLiteral("typed"));
+        const QStringList before = window_state(ui);
+        const QString project_before = ui.edit("edt_project")->text();
+
+        {
+            cancel_next_progress cancel;
+            if (operation == QLatin1String("refresh")) {
+                QTest::mouseClick(ui.button("btn_refresh_pattern"), Qt::LeftButton);
+            } else if (operation == QLatin1String("source directory")) {
+                ui.prompts().directories.enqueue(other.path());
+                ui.prompts().confirmations.enqueue(true);
+                QTest::mouseClick(ui.button("browse_loadp"), Qt::LeftButton);
+            } else if (operation == QLatin1String("open project")) {
+                ui.prompts().files.enqueue(project);
+                QTest::mouseClick(ui.button("btn_openfile"), Qt::LeftButton);
+            } else {
+                ui.trigger("new_file");
+            }
+            QVERIFY(cancel.dialog_shown());
+            QVERIFY(cancel.dialog_modal());
+            QVERIFY2(cancel.dialog_label().contains(QStringLiteral("扫描")), qPrintable(cancel.dialog_label()));
+        }
+        QCOMPARE(window_state(ui), before);
+        QCOMPARE(ui.ignore_button({"a.png"}).text(), QStringLiteral("取消"));
+        QCOMPARE(ui.zip_button({"d"}).style_sheet(), QStringLiteral("font: 9pt \"微软雅黑\";color: rgb(255, 0, 0);color: rgb(0, 0, 255);"));
+
+        // A new project that went through takes the number the cancelled one did not.
+        if (operation == QLatin1String("new project")) {
+            const int number = project_before.section(QStringLiteral("new_project"), -1).section(QLatin1Char('.'), 0, 0).toInt();
+            ui.trigger("new_file");
+            QCOMPARE(ui.edit("edt_project")->text(),
+                     QDir::currentPath() + QStringLiteral("/new_project%1.ini").arg(number + 1));
+        }
+    }
+
+    void cancelled_first_scan_leaves_the_root_row_alone()
+    {
+        scratch_dir here;
+        here.write(QStringLiteral("local.png"));
+        const QString previous = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(here.path()));
+        std::unique_ptr<window_under_test> ui;
+        {
+            cancel_next_progress cancel;
+            ui = std::make_unique<window_under_test>();
+            QVERIFY(cancel.dialog_shown());
+        }
+        QDir::setCurrent(previous);
+
+        QVERIFY(ui->row().isValid());
+        QCOMPARE(ui->row().data().toString(), QFileInfo(here.path()).fileName());
+        QCOMPARE(ui->row_paths(), QStringList{});
+        QVERIFY(ui->ignore_button() && ui->zip_button());
+        QVERIFY(ui->edit("edt_project")->text().endsWith(QStringLiteral(".ini")));
+        QVERIFY(ui->edit("edt_patterns")->text().startsWith(QStringLiteral(".exe .dll")));
+        QVERIFY(ui->prompts().messages.isEmpty());
+
+        ui->scan(here.path());
+        QCOMPARE(ui->row_paths(), QStringList{"local.png"});
     }
 
     // The real folder dialog: the folder picked is the answer, not the folder

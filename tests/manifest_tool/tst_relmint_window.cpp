@@ -47,11 +47,11 @@ private slots:
         QCOMPARE(ui.edit("edt_version")->maximumWidth(), 60);
         QCOMPARE(ui.edit("edt_version")->alignment(), Qt::AlignCenter);
 
-        QTreeWidget *tree = ui.tree();
-        QCOMPARE(tree->columnCount(), 4);
+        QTreeView *tree = ui.tree();
+        QCOMPARE(tree->model()->columnCount(), 4);
         const QStringList headers{"目录/文件", "设置标记", "压缩包文件", ""};
         for (int column = 0; column < 4; ++column)
-            QCOMPARE(tree->headerItem()->text(column), headers[column]);
+            QCOMPARE(tree->model()->headerData(column, Qt::Horizontal).toString(), headers[column]);
         QCOMPARE(tree->columnWidth(1), 100);
         QCOMPARE(tree->columnWidth(2), 100);
         QVERIFY(tree->header()->stretchLastSection());

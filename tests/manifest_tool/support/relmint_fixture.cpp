@@ -1,5 +1,6 @@
 #include "relmint_fixture.h"
 
+#include "node_tree_model.h"
 #include "relmint.h"
 
 #include <QAction>
@@ -8,9 +9,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QLabel>
 #include <QProcess>
+#include <QProgressDialog>
 #include <QSettings>
 #include <QTest>
+#include <QThreadPool>
 
 scratch_dir::scratch_dir()
 {
@@ -77,9 +81,9 @@ void window_under_test::trigger(const char *action_name)
     action->trigger();
 }
 
-QTreeWidget *window_under_test::tree()
+QTreeView *window_under_test::tree()
 {
-    auto *found = window_->findChild<QTreeWidget *>(QStringLiteral("tv_dir"));
+    auto *found = window_->findChild<QTreeView *>(QStringLiteral("tv_dir"));
     Q_ASSERT(found);
     return found;
 }
@@ -90,59 +94,151 @@ void window_under_test::scan(const QString &source_path)
     QTest::mouseClick(button("btn_refresh_pattern"), Qt::LeftButton);
 }
 
-QTreeWidgetItem *window_under_test::row(const QStringList &names)
+QModelIndex window_under_test::row(const QStringList &names)
 {
-    QTreeWidgetItem *current = tree()->topLevelItem(0);
+    const QAbstractItemModel *model = tree()->model();
+    QModelIndex current = model->index(0, 0);
     for (const QString &name : names) {
-        QTreeWidgetItem *next = nullptr;
-        for (int i = 0; current && i < current->childCount(); ++i) {
-            if (current->child(i)->text(0) == name)
-                next = current->child(i);
+        QModelIndex next;
+        for (int i = 0; current.isValid() && i < model->rowCount(current); ++i) {
+            if (model->index(i, 0, current).data().toString() == name)
+                next = model->index(i, 0, current);
         }
         current = next;
     }
     return current;
 }
 
-QPushButton *window_under_test::ignore_button(const QStringList &names)
+QIcon window_under_test::row_icon(const QStringList &names)
 {
-    QTreeWidgetItem *item = row(names);
-    return item ? qobject_cast<QPushButton *>(tree()->itemWidget(item, 1)) : nullptr;
+    return row(names).data(Qt::DecorationRole).value<QIcon>();
 }
 
-QPushButton *window_under_test::zip_button(const QStringList &names)
+row_button window_under_test::button_at(const QModelIndex &row, int column)
 {
-    QTreeWidgetItem *item = row(names);
-    return item ? qobject_cast<QPushButton *>(tree()->itemWidget(item, 2)) : nullptr;
+    return row_button(row.isValid() ? row.siblingAtColumn(column) : QModelIndex());
 }
 
-static void collect_row_paths(QTreeWidgetItem *item, const QString &prefix, QStringList &out)
+row_button window_under_test::ignore_button(const QStringList &names)
 {
-    for (int i = 0; i < item->childCount(); ++i) {
-        const QString path = prefix + item->child(i)->text(0);
+    return button_at(row(names), 1);
+}
+
+row_button window_under_test::zip_button(const QStringList &names)
+{
+    return button_at(row(names), 2);
+}
+
+static void collect_row_paths(const QModelIndex &row, const QString &prefix, QStringList &out)
+{
+    const QAbstractItemModel *model = row.model();
+    for (int i = 0; i < model->rowCount(row); ++i) {
+        const QModelIndex child = model->index(i, 0, row);
+        const QString path = prefix + child.data().toString();
         out.append(path);
-        collect_row_paths(item->child(i), path + QLatin1Char('/'), out);
+        collect_row_paths(child, path + QLatin1Char('/'), out);
     }
 }
 
 QStringList window_under_test::row_paths()
 {
     QStringList out;
-    if (QTreeWidgetItem *root = tree()->topLevelItem(0))
+    if (const QModelIndex root = row(); root.isValid())
         collect_row_paths(root, QString(), out);
     return out;
 }
 
-void window_under_test::click(QPushButton *button)
+void window_under_test::click(const row_button &button)
 {
     Q_ASSERT(button);
-    // Index widgets are laid out only for rows in view.
-    for (QTreeWidgetItem *item = tree()->topLevelItem(0); item; item = tree()->itemBelow(item)) {
-        if (tree()->itemWidget(item, 1) == button || tree()->itemWidget(item, 2) == button)
-            tree()->scrollToItem(item);
-    }
+    // The buttons are painted, so only those in view can be hit.
+    QTreeView *view = tree();
+    view->scrollTo(button.cell());
     QApplication::processEvents();
-    QTest::mouseClick(button, Qt::LeftButton);
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(button.cell()).center());
+}
+
+QString row_button::text() const
+{
+    return cell_.data().toString();
+}
+
+QString row_button::style_sheet() const
+{
+    return cell_.data(node_tree_model::style_sheet_role).toString();
+}
+
+cancel_next_progress::cancel_next_progress() : threads_(relmint::work_pool()->maxThreadCount())
+{
+    QThreadPool *pool = relmint::work_pool();
+    pool->setMaxThreadCount(1);
+    pool->start([this] {
+        started_.release();
+        hold_.acquire();
+    });
+    started_.acquire();
+    QObject::connect(&poll_, &QTimer::timeout, [this] { answer(); });
+    poll_.start(10);
+}
+
+cancel_next_progress::~cancel_next_progress()
+{
+    let_go();
+    relmint::work_pool()->waitForDone();
+    relmint::work_pool()->setMaxThreadCount(threads_);
+}
+
+void cancel_next_progress::answer()
+{
+    // Also before the window exists: its first scan runs in its constructor.
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        auto *progress = qobject_cast<QProgressDialog *>(widget);
+        if (!progress || !progress->isVisible())
+            continue;
+        poll_.stop();
+        shown_ = true;
+        modal_ = progress->isModal();
+        label_ = progress->findChild<QLabel *>()->text();
+        QTest::mouseClick(progress->findChild<QPushButton *>(), Qt::LeftButton);
+        let_go();
+        return;
+    }
+}
+
+void cancel_next_progress::let_go()
+{
+    if (held_)
+        hold_.release();
+    held_ = false;
+}
+
+run_result run_without_display(const QStringList &command, const QString &working_directory)
+{
+    QProcess process;
+    if (!working_directory.isEmpty())
+        process.setWorkingDirectory(working_directory);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(QString::fromLatin1(name));
+    process.setProcessEnvironment(environment);
+    process.start(command.constFirst(), command.mid(1));
+    if (!process.waitForFinished(60000))
+        qFatal("%s did not finish", qPrintable(command.join(QLatin1Char(' '))));
+    run_result result;
+    result.exit_code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    result.out = QString::fromLocal8Bit(process.readAllStandardOutput());
+    result.err = QString::fromLocal8Bit(process.readAllStandardError());
+    return result;
+}
+
+QString relmint_binary()
+{
+    return QStringLiteral(RELMINT_BINARY);
+}
+
+run_result run_relmint(const QStringList &arguments)
+{
+    return run_without_display(QStringList{relmint_binary()} + arguments);
 }
 
 QStringList read_mark_array(const QString &project, const QString &array)
