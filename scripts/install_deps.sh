@@ -14,7 +14,7 @@ packages=(
   nginx libnginx-mod-rtmp
   ffmpeg
   python3
-  time
+  time valgrind
 )
 
 missing=()

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <future>
+#include <ostream>
 #include <thread>
 
 #include "castbay/live_av_capture.h"
@@ -86,6 +87,8 @@ struct pulse_row {
   int bits;
   int bytes;
 };
+
+void PrintTo(const pulse_row& row, std::ostream* out) { *out << row.name; }
 
 class pulse_formats : public pulse_source, public ::testing::WithParamInterface<pulse_row> {};
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <ostream>
 #include <set>
 
 #include "graph_steps.h"
@@ -50,6 +51,12 @@ struct camera_row {
   int height;
   double fps;
 };
+
+void PrintTo(const camera_row& row, std::ostream* out) {
+  *out << (row.layout ? describe(make_video_type(*row.layout, row.width, row.height, 0))
+                      : std::string("current format"))
+       << " at " << row.fps << " fps";
+}
 
 class test_camera : public ::testing::TestWithParam<camera_row> {};
 

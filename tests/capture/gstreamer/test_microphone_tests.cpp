@@ -4,6 +4,8 @@
 // whose buffers the sink's re-chunking makes whole.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include "graph_steps.h"
 #include "platform/gstreamer/builtin_devices.h"
 #include "platform/gstreamer/gst_capture_source.h"
@@ -24,6 +26,8 @@ struct microphone_row {
   int bytes;  // the buffer size asked for
   bool sizes_ignored;  // a source that is told nothing of the size
 };
+
+void PrintTo(const microphone_row& row, std::ostream* out) { *out << row.name; }
 
 std::shared_ptr<gst_capture_source> microphone_for(const microphone_row& row) {
   if (!row.sizes_ignored) return make_test_tone_microphone();

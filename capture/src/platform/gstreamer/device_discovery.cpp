@@ -55,8 +55,12 @@ std::vector<found_device> probe(const provider_role& role, const std::string& se
   // Named outright, so that the sound library never looks for (or starts)
   // a server of its own choosing.
   if (!server.empty()) g_object_set(provider.get(), "server", server.c_str(), nullptr);
-  gst_caps_ptr wanted(gst_caps_from_string(role.wanted_caps));
+  // Started and stopped rather than probed: the pulse provider's probe
+  // never releases its connection.
+  if (!gst_device_provider_start(provider.get())) return found;
   gst_device_list_ptr devices(gst_device_provider_get_devices(provider.get()));
+  gst_device_provider_stop(provider.get());
+  gst_caps_ptr wanted(gst_caps_from_string(role.wanted_caps));
   for (GList* item = devices.get(); item; item = item->next) {
     GstDevice* device = GST_DEVICE(item->data);
     if (!gst_device_has_classes(device, role.device_class)) continue;
@@ -112,7 +116,13 @@ std::string environment(const char* name) {
 }  // namespace
 
 std::string pulse_server_address() {
-  if (std::string server = environment("PULSE_SERVER"); !server.empty()) return server;
+  if (std::string server = environment("PULSE_SERVER"); !server.empty()) {
+    // One local socket that is not there: nothing to ask (and GStreamer's
+    // probe of a server it cannot reach leaks its connection).
+    const std::string path = server.rfind("unix:", 0) == 0 ? server.substr(5) : server;
+    const bool one_local_socket = path.rfind('/', 0) == 0 && path.find(' ') == std::string::npos;
+    return one_local_socket && !is_socket(path) ? std::string() : server;
+  }
   std::vector<std::string> sockets;
   if (std::string runtime = environment("PULSE_RUNTIME_PATH"); !runtime.empty())
     sockets.push_back(runtime + "/native");

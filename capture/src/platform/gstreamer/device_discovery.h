@@ -23,8 +23,9 @@ std::vector<std::shared_ptr<i_device_moniker>> machine_devices(device_category c
                                                                std::chrono::milliseconds bound);
 
 // The sound server our microphones use: PULSE_SERVER when set, else the
-// user's or the system's socket when one exists. Empty when there is none:
-// then no sound server is contacted, so none can be started on our behalf.
+// user's or the system's socket when one exists. Empty when there is none
+// (or PULSE_SERVER names a local socket that does not exist): then no
+// sound server is contacted, so none can be started on our behalf.
 std::string pulse_server_address();
 
 }  // namespace capture_platform::gstreamer

@@ -160,7 +160,9 @@ GstBusSyncReply pipeline_delivery::on_bus_message(GstBus*, GstMessage* message, 
     default:
       break;
   }
-  // Nothing reads the bus: everything is handled here, on the posting thread.
+  // Nothing reads the bus: everything is handled here, on the posting
+  // thread, and a handler that drops a message releases it.
+  gst_message_ptr dropped(message);
   return GST_BUS_DROP;
 }
 
