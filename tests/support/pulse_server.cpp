@@ -52,7 +52,7 @@ pulse_server::pulse_server(const std::string& sink_name, const std::string& sink
                                "module-native-protocol-unix socket=" + socket + " auth-anonymous=1",
                                "-L", null_sink},
       (d / "pulseaudio.log").string());
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
   while (!answers()) {
     if (!daemon_->running() || std::chrono::steady_clock::now() > deadline) {
       std::string log;
@@ -76,7 +76,7 @@ std::string pulse_server::pactl(const std::string& arguments) const {
 }
 
 bool pulse_server::answers() const {
-  return run("timeout 1 pactl -s " + quoted(address_) + " info >/dev/null", nullptr) == 0;
+  return run("timeout 2 pactl -s " + quoted(address_) + " info >/dev/null", nullptr) == 0;
 }
 
 void pulse_server::play_tone(int frequency) {

@@ -42,7 +42,7 @@ class pulse_server {
   void play_tone(int frequency);
   void stop_tone();
 
-  // Whether the daemon answers a query within a second.
+  // Whether the daemon answers a query within two seconds.
   bool answers() const;
   pid_t pid() const;
   void pause();   // SIGSTOP: a server that hangs

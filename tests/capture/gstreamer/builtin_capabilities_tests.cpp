@@ -122,6 +122,10 @@ TEST(builtin_devices, are_listed_last_under_their_fixed_names) {
     ASSERT_EQ(devices.back()->friendly_name(&name), ok);
     EXPECT_EQ(path, r.path);
     EXPECT_EQ(name, r.name);
+    // With no sound server to ask, the built-in microphone is the only one.
+    if (r.category == device_category::audio_input) {
+      EXPECT_EQ(devices.size(), 1u);
+    }
     std::shared_ptr<i_capture_source> source;
     EXPECT_EQ(devices.back()->bind(&source), ok);
     EXPECT_TRUE(source && source->has_output());
