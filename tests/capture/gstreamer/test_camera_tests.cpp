@@ -3,6 +3,7 @@
 // the bars untouched in the top half and the mark moving below.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <optional>
 #include <ostream>
 #include <set>
@@ -91,6 +92,8 @@ TEST_P(test_camera, delivers_upright_bars_and_a_moving_mark_at_the_rate_asked_fo
     mark_columns.insert(column);
   }
   EXPECT_GT(mark_columns.size(), samples.size() / 2) << "the mark does not move";
+  std::printf("[ measured ] %.2f fps for %.0f asked, stop took %lld ms\n", arrival_rate(samples),
+              row.fps, static_cast<long long>(run.stop_time.count()));
   EXPECT_EQ(run.sink->failure_count(), 0);
   EXPECT_EQ(run.sink->late_calls(), 0);
 }
