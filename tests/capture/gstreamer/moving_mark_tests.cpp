@@ -1,6 +1,7 @@
 // The test pattern's painting on its own: it writes only inside the mark's
-// square in the bottom half, never into the bars above, the rows' padding
-// or outside the picture, and the square moves from frame to frame.
+// square in the bottom half and the still block over the pattern's noise
+// corner, never into the bars above, the rows' padding or outside the
+// picture, and the square moves from frame to frame.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -12,7 +13,7 @@ namespace {
 using namespace capture_platform;
 using namespace capture_platform::gstreamer;
 
-TEST(moving_mark, paints_only_its_square_in_the_bottom_half) {
+TEST(moving_mark, paints_only_its_square_and_the_still_corner_in_the_bottom_half) {
   const std::vector<std::pair<int, int>> sizes{{320, 240}, {1280, 720}, {321, 241},
                                                {17, 9},    {2, 2},      {3, 1}};
   for (media_subtype layout : {media_subtype::rgb24, media_subtype::yuy2}) {
@@ -34,6 +35,13 @@ TEST(moving_mark, paints_only_its_square_in_the_bottom_half) {
           if (place.x != previous.x) ++moves;
         }
         previous = place;
+        // The noise corner: the right quarter of the bottom quarter, in whole pixel pairs.
+        const int corner_x = (width * 3 / 4) & ~1;
+        const int corner_w = (width - corner_x) & ~1;
+        const int corner_y = height * 3 / 4;
+        auto in_corner = [&](int x, int y) {
+          return x >= corner_x && x < corner_x + corner_w && y >= corner_y;
+        };
         int painted = 0;
         for (int y = 0; y < height; ++y)
           for (int at = 0; at < stride; ++at) {
@@ -41,11 +49,11 @@ TEST(moving_mark, paints_only_its_square_in_the_bottom_half) {
             ++painted;
             const int x = at / pixel_bytes;
             ASSERT_LT(at, width * pixel_bytes) << "padding written, row " << y;
-            ASSERT_TRUE(y >= place.y && y < place.y + place.size && x >= place.x &&
-                        x < place.x + place.size)
-                << "outside the mark at " << x << "," << y;
+            ASSERT_TRUE(in_corner(x, y) || (y >= place.y && y < place.y + place.size &&
+                                            x >= place.x && x < place.x + place.size))
+                << "outside the mark and the corner at " << x << "," << y;
           }
-        EXPECT_EQ(painted, place.size * place.size * pixel_bytes);
+        EXPECT_EQ(painted, (place.size * place.size + corner_w * (height - corner_y)) * pixel_bytes);
       }
       if (previous.size > 0 && width >= 64) {
         EXPECT_GE(moves, 30) << "the mark stands still";

@@ -17,18 +17,17 @@ mark_place moving_mark_place(int width, int height, std::int64_t frame_number) {
   return place;
 }
 
-void paint_moving_mark(std::uint8_t* bytes, int stride, int width, int height,
-                       media_subtype layout, std::int64_t frame_number) {
-  const mark_place place = moving_mark_place(width, height, frame_number);
-  if (place.size == 0) return;
-  for (int row = place.y; row < place.y + place.size; ++row) {
+namespace {
+// Paints columns [x, x + w) of rows [y, y + h) black; x and w even.
+void fill_black(std::uint8_t* bytes, int stride, media_subtype layout, int x, int y, int w, int h) {
+  for (int row = y; row < y + h; ++row) {
     std::uint8_t* line = bytes + static_cast<std::ptrdiff_t>(row) * stride;
     if (layout == media_subtype::rgb24) {
-      std::memset(line + place.x * 3, 0, static_cast<std::size_t>(place.size) * 3);
+      std::memset(line + x * 3, 0, static_cast<std::size_t>(w) * 3);
     } else if (layout == media_subtype::yuy2) {
       // Black: Y 16 on both pixels of each pair, neutral chroma.
-      for (int x = place.x; x < place.x + place.size; x += 2) {
-        std::uint8_t* pair = line + x * 2;
+      for (int column = x; column < x + w; column += 2) {
+        std::uint8_t* pair = line + column * 2;
         pair[0] = 16;
         pair[1] = 128;
         pair[2] = 16;
@@ -36,6 +35,21 @@ void paint_moving_mark(std::uint8_t* bytes, int stride, int width, int height,
       }
     }
   }
+}
+}  // namespace
+
+void paint_moving_mark(std::uint8_t* bytes, int stride, int width, int height,
+                       media_subtype layout, std::int64_t frame_number) {
+  if (layout != media_subtype::rgb24 && layout != media_subtype::yuy2) return;
+  // GStreamer's pattern ends in a block of fresh noise every frame, which
+  // would cost an encoder more than the whole rest of the picture; a still
+  // black block keeps the bottom quarter calm.
+  const int snow_x = (width * 3 / 4) & ~1;
+  fill_black(bytes, stride, layout, snow_x, height * 3 / 4, (width - snow_x) & ~1, height - height * 3 / 4);
+
+  const mark_place place = moving_mark_place(width, height, frame_number);
+  if (place.size == 0) return;
+  fill_black(bytes, stride, layout, place.x, place.y, place.size, place.size);
 }
 
 }  // namespace capture_platform::gstreamer

@@ -1,4 +1,5 @@
-// What the test-pattern camera paints over GStreamer's SMPTE bars: a mark
+// What the test-pattern camera paints over GStreamer's SMPTE bars: a still
+// black block over the pattern's noise corner, and a mark
 // that moves from frame to frame in the bottom half, so that an encoder has
 // motion to spend bits on. The top half (the bars a viewer checks colours
 // against) is never touched; anything painted later (a time strip, say)
