@@ -1,6 +1,6 @@
 // The test pattern's painting on its own: it writes only inside the mark's
-// square in the bottom half and the still block over the pattern's noise
-// corner, never into the bars above, the rows' padding or outside the
+// square and the grain under it in the bottom half and the still block over
+// the pattern's noise corner, never into the bars above, the rows' padding or outside the
 // picture, and the square moves from frame to frame.
 #include <gtest/gtest.h>
 
@@ -42,6 +42,12 @@ TEST(moving_mark, paints_only_its_square_and_the_still_corner_in_the_bottom_half
         auto in_corner = [&](int x, int y) {
           return x >= corner_x && x < corner_x + corner_w && y >= corner_y;
         };
+        const mark_place grain = grain_place(place);
+        const bool grain_fits = place.size > 0 && grain.y + grain.size <= height;
+        auto in_grain = [&](int x, int y) {
+          return grain_fits && x >= grain.x && x < grain.x + place.size && y >= grain.y &&
+                 y < grain.y + grain.size;
+        };
         int painted = 0;
         for (int y = 0; y < height; ++y)
           for (int at = 0; at < stride; ++at) {
@@ -49,11 +55,14 @@ TEST(moving_mark, paints_only_its_square_and_the_still_corner_in_the_bottom_half
             ++painted;
             const int x = at / pixel_bytes;
             ASSERT_LT(at, width * pixel_bytes) << "padding written, row " << y;
-            ASSERT_TRUE(in_corner(x, y) || (y >= place.y && y < place.y + place.size &&
+            ASSERT_TRUE(in_corner(x, y) || in_grain(x, y) ||
+                        (y >= place.y && y < place.y + place.size &&
                                             x >= place.x && x < place.x + place.size))
                 << "outside the mark and the corner at " << x << "," << y;
           }
-        EXPECT_EQ(painted, (place.size * place.size + corner_w * (height - corner_y)) * pixel_bytes);
+        const int grain_area = grain_fits ? place.size * grain.size : 0;
+        EXPECT_EQ(painted, (place.size * place.size + grain_area + corner_w * (height - corner_y)) *
+                               pixel_bytes);
       }
       if (previous.size > 0 && width >= 64) {
         EXPECT_GE(moves, 30) << "the mark stands still";

@@ -1,7 +1,7 @@
 // What the test-pattern camera paints over GStreamer's SMPTE bars: a still
-// black block over the pattern's noise corner, and a mark
-// that moves from frame to frame in the bottom half, so that an encoder has
-// motion to spend bits on. The top half (the bars a viewer checks colours
+// black block over the pattern's noise corner, and a black mark with a band
+// of fresh grain under it that moves from frame to frame in the bottom half,
+// so that an encoder has motion and detail to spend bits on. The top half (the bars a viewer checks colours
 // against) is never touched; anything painted later (a time strip, say)
 // belongs here too and stays below the middle.
 #pragma once
@@ -20,6 +20,9 @@ struct mark_place {
   int size = 0;
 };
 mark_place moving_mark_place(int width, int height, std::int64_t frame_number);
+// The band of fresh grain that moves under the mark: as wide as the mark,
+// `size` rows high from (x, y). Painted only where it fits the picture.
+mark_place grain_place(const mark_place& mark);
 
 // Paints frame `frame_number`'s mark into a picture as the camera makes it:
 // rows top first, `stride` bytes apart; `layout` yuy2 or rgb24 (B, G, R).
