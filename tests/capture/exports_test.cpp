@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <string>
 
+#include "castbay/live_av_capture.h"
+
 TEST(castbay_exports, only_the_interface_is_visible) {
   const std::string command =
       std::string("nm -D --defined-only --demangle '") + CASTBAY_LIBRARY_PATH + "'";
@@ -27,4 +29,42 @@ TEST(castbay_exports, only_the_interface_is_visible) {
   }
   EXPECT_EQ(pclose(pipe), 0);
   EXPECT_GT(exported, 0);
+}
+
+namespace {
+// A host callback that says when it is destroyed.
+class counted_callback final : public i_live_av_capture_callback {
+ public:
+  explicit counted_callback(int* destroyed) : destroyed_(destroyed) {}
+  ~counted_callback() override { ++*destroyed_; }
+  void on_video_format(int, int, int) override {}
+  void on_audio_format(int, int, int) override {}
+  void on_video_frame(unsigned char*, int) override {}
+  void on_audio_frame(unsigned char*, int) override {}
+  void on_log(int, std::string, ...) override { ++logs; }
+  void on_status(int) override {}
+  void clean() override {}
+  int logs = 0;
+
+ private:
+  int* destroyed_;
+};
+}  // namespace
+
+TEST(castbay_exports, free_cap_manager_destroys_the_callback_once_and_leaves_the_manager) {
+  int destroyed = 0;
+  i_live_av_capture* manager = create_cap_manager();
+  ASSERT_NE(manager, nullptr);
+  auto* callback = new counted_callback(&destroyed);
+  manager->set_callback(callback);
+  // Nothing was asked for: the room fails, and its messages reach the host.
+  EXPECT_EQ(manager->host_room("rtmp://127.0.0.1:1/live/x"), -10);
+  EXPECT_GT(callback->logs, 0);
+  free_cap_manager(manager);
+  EXPECT_EQ(destroyed, 1);
+  // The callback is gone from the manager: no message goes anywhere.
+  EXPECT_EQ(manager->host_room(nullptr), -10);
+  free_cap_manager(manager);
+  EXPECT_EQ(destroyed, 1);
+  delete manager;
 }
