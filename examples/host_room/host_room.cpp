@@ -216,7 +216,7 @@ int main(int argc, char** argv) {
 
   i_live_av_capture* manager = create_cap_manager();
   // The manager owns the callback from here on; free_cap_manager() destroys it.
-  auto* host = new room_host(opt.verbose);
+  auto* host = new room_host(opt.verbose, !opt.snapshot.empty());
   manager->set_callback(host);
 
   int exit_code = 0;

@@ -21,7 +21,7 @@ void room_host::on_video_frame(unsigned char* data, int size) {
   std::lock_guard lock(mutex_);
   ++figures_.video_frames;
   figures_.video_bytes += size;
-  latest_.assign(data, data + size);
+  if (keep_latest_) latest_.assign(data, data + size);
 }
 
 void room_host::on_audio_frame(unsigned char*, int size) {

@@ -23,8 +23,9 @@ struct host_figures {
 
 class room_host final : public i_live_av_capture_callback {
  public:
-  // verbose: also print the per-packet lines.
-  explicit room_host(bool verbose) : verbose_(verbose) {}
+  // verbose: also print the per-packet lines. keep_latest: keep a copy of
+  // the latest frame for a snapshot (a copy per frame otherwise saved).
+  room_host(bool verbose, bool keep_latest) : verbose_(verbose), keep_latest_(keep_latest) {}
 
   void on_video_format(int width, int height, int bits_per_pixel) override;
   void on_audio_format(int channels, int sample_rate, int bits_per_sample) override;
@@ -41,6 +42,7 @@ class room_host final : public i_live_av_capture_callback {
 
  private:
   const bool verbose_;
+  const bool keep_latest_;
   mutable std::mutex mutex_;  // guards everything below (poll and host threads)
   host_figures figures_;
   std::vector<unsigned char> latest_;
