@@ -60,7 +60,7 @@ struct room : fake_devices {
   // Plays the streaming threads: `frames` video frames and the sound of the
   // same span in 4096-byte buffers, each taken by the poll thread before the
   // next, so that none is dropped.
-  void feed(int frames, bool with_audio = true) {
+  void feed(int frames, bool with_audio = true, AVSampleFormat sound = AV_SAMPLE_FMT_S16) {
     for (int i = 0; i < frames; ++i) {
       platform->advance(33);
       const std::size_t seen = host.video_frame_sizes().size();
@@ -70,7 +70,7 @@ struct room : fake_devices {
       if (with_audio && i % 3 != 2) {
         const std::size_t heard = host.audio_frame_sizes().size();
         ASSERT_TRUE(running(device_category::audio_input)
-                        .deliver(make_tone(AV_SAMPLE_FMT_S16, 2, 44100, 1000, tone_at_, 1024)));
+                        .deliver(make_tone(sound, 2, 44100, 1000, tone_at_, 1024)));
         tone_at_ += 1024;
         wait_until([&] { return host.audio_frame_sizes().size() > heard; });
       }
@@ -119,7 +119,8 @@ TEST(host_room, runs_its_whole_sequence_and_publishes_both_streams) {
   EXPECT_EQ(state_formats(r.host, r.host.formats(0).size() - teardown.size()), teardown);
   const std::size_t after = r.host.lines().size();
   r.manager.unhost_room();
-  EXPECT_EQ(r.host.lines().size(), after) << "unhost on an idle manager logs nothing";
+  r.manager.stop_preview();
+  EXPECT_EQ(r.host.lines().size(), after) << "unhost and stop_preview on an idle manager log nothing";
 
   const media_readback file = read_media(r.file);
   ASSERT_TRUE(file.opened);
@@ -257,6 +258,18 @@ TEST(host_room, a_microphone_without_the_requested_format_publishes_what_it_deli
   EXPECT_EQ(file.audio->sample_rate, 44100);
   EXPECT_EQ(file.audio->ch_layout.nb_channels, 2);
   EXPECT_FALSE(r.host.texts_starting("audio capture runs in the device's current format").empty());
+}
+
+TEST(host_room, an_eight_bit_microphone_is_encoded_as_unsigned_eight_bit) {
+  room r(true, false);
+  r.manager.set_audio_param(44100, 8, 2, 64000);
+  ASSERT_EQ(r.manager.host_room(r.file.c_str()), 0);
+  EXPECT_EQ(r.running(device_category::audio_input).suggested_buffer_size(), 2048);
+  r.feed(45, true, AV_SAMPLE_FMT_U8);
+  r.manager.unhost_room();
+  const media_readback file = read_media(r.file);
+  ASSERT_TRUE(file.audio);
+  EXPECT_NEAR(tone_frequency(decode_sound(file), 2, 44100), 1000.0, 10.0);
 }
 
 TEST(set_video_quality, floors_caps_and_takes_nan_as_the_floor) {

@@ -63,8 +63,9 @@ class CASTBAY_API i_live_av_capture_callback {
  public:
   // Host's thread, when the video device has chosen its output format.
   virtual void on_video_format(int width, int height, int bits_per_pixel) = 0;
-  // Host's thread, when the audio device has chosen its output format and
-  // again when it passes that format to the publisher.
+  // Host's thread, when the audio device has chosen its output format, and
+  // again when it passes that format to the publisher: twice for each room
+  // hosted, once for a preview.
   virtual void on_audio_format(int channels, int sample_rate, int bits_per_sample) = 0;
   // Poll thread, once per captured frame, in the device's own format (YUY2
   // top row first, or RGB24 as B, G, R bytes bottom row first), whether or
@@ -74,10 +75,16 @@ class CASTBAY_API i_live_av_capture_callback {
   // during the call.
   virtual void on_audio_frame(unsigned char* data, int size) = 0;
   // `format` is a printf format followed by its arguments. Level 0: state
-  // messages (host's thread), each carrying the address as an extra argument
-  // whether or not the format has a place for it. Level 3: one line per
-  // packet written, with the packet's pts as a long long (poll thread; the
-  // host's thread for the packets finished while the room closes).
+  // messages, on the host's thread during the operation that causes them;
+  // the messages of opening the publisher ("output context alloc success
+  // for rtmp publisher url:%s" and the ones after it, up to "stream head
+  // writed!") carry the address as one extra argument whether or not the
+  // format has a place for it, the others carry only their own arguments. A
+  // device that fails while running ("video capture device failed: %s",
+  // "audio capture device failed: %s") is reported on the poll thread.
+  // Level 3: one line per packet written, with the packet's pts as a long
+  // long (poll thread; the host's thread for the packets finished while the
+  // room closes).
   virtual void on_log(int level, std::string format, ...) = 0;
   // Poll thread. The server or the muxer refused a packet: 0 video, 1 audio.
   // The room goes on; the next frame is tried again.
@@ -108,7 +115,10 @@ class CASTBAY_API i_live_av_capture {
   virtual void set_audio_param(int sample_rate, int bits_per_sample, int channels,
                                int bit_rate) = 0;
   // Starts capture and publishing to `url` (null keeps the previous address).
-  // 0 running; negative: the room could not be opened.
+  // 0 running (or already running); -1 the camera or -2 the microphone did
+  // not start; -3 the camera or -4 the microphone could not be opened; -6
+  // the address could not be published to; -10 neither video nor audio was
+  // requested. On failure everything started is stopped again.
   virtual int host_room(const char* url) = 0;
   // Stops capture and publishing; waits for the poll thread.
   virtual void unhost_room() = 0;
