@@ -122,6 +122,11 @@ int dshow_capture::stop_capture() {
   // on, and however long its stop takes, no sample reaches this device.
   if (sink_filter_) sink_filter_->close();
   if (media_control_ && graph_) stop_graph();
+  // The graph and the sink go after the lock is released: a graph whose stop
+  // did not finish may still be inside its streaming thread, which must
+  // never wait for a lock this thread holds.
+  std::shared_ptr<i_capture_graph> graph = std::move(graph_);
+  std::unique_ptr<sample_grab_filter> sink = std::move(sink_filter_);
   {
     std::lock_guard lock(device_lock_);
     close_device();
