@@ -15,6 +15,16 @@ free_port() {
   python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1]); s.close()'
 }
 
+# Run in a subshell before it execs: descriptors the caller left open (a
+# lock, a pipe to a test) must not stay held by a long-lived server.
+close_inherited_fds() {
+  local fd n
+  for fd in /proc/$BASHPID/fd/*; do
+    n=${fd##*/}
+    [ "$n" -gt 2 ] 2>/dev/null && eval "exec $n>&-" 2>/dev/null || true
+  done
+}
+
 port_open() {
   (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null
 }
@@ -43,8 +53,19 @@ rtmp {
     }
 }
 CONF
-  nginx -c "$dir/nginx.conf" -p "$dir" -e "$dir/error.log" </dev/null >"$dir/stdout.log" 2>&1 &
-  echo $! > "$dir/server.pid"
+  (close_inherited_fds; exec nginx -c "$dir/nginx.conf" -p "$dir" -e "$dir/error.log") \
+    </dev/null >"$dir/stdout.log" 2>&1 &
+  local server=$!
+  echo "$server" > "$dir/server.pid"
+  # With RTMP_SERVER_OWNER set (a test process), the server ends with its
+  # owner even when the owner dies without stopping it.
+  if [ -n "${RTMP_SERVER_OWNER:-}" ]; then
+    (
+      close_inherited_fds
+      while kill -0 "$RTMP_SERVER_OWNER" 2>/dev/null && kill -0 "$server" 2>/dev/null; do sleep 1; done
+      kill -KILL "$server" 2>/dev/null || true
+    ) </dev/null >/dev/null 2>&1 &
+  fi
   for _ in $(seq 1 100); do
     if port_open "$port"; then echo "$port"; return 0; fi
     if ! kill -0 "$(cat "$dir/server.pid")" 2>/dev/null; then break; fi

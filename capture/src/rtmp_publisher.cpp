@@ -1,5 +1,6 @@
 #include "rtmp_publisher.h"
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
 
@@ -23,7 +24,19 @@ const AVCodec* find_encoder(AVCodecID codec_id) {
   return avcodec_find_encoder(codec_id);
 }
 
+// Pictures libx264 holds before the first packet comes out, with the
+// encoder's settings: B-frames, the look-ahead (capped at the GOP) and one
+// per thread, with a few to spare.
+constexpr int encoder_delay_pictures = 10 + 10 + 2 + 3;
+
 }  // namespace
+
+std::int64_t max_interleave_delay_us(int fps) {
+  const int rate = fps > 0 ? fps : 20;
+  const std::int64_t delay = 500000 + std::int64_t{encoder_delay_pictures} * 1000000 / rate;
+  // FFmpeg's own default, which is already long enough for a player to give up.
+  return std::min<std::int64_t>(delay, 10000000);
+}
 
 rtmp_publisher::rtmp_publisher(live_capture_manager* manager) : manager_(manager) {}
 
@@ -74,7 +87,10 @@ int rtmp_publisher::open_device(const char* url) {
   format_context_->interrupt_callback = io_deadline_.callback();
   // When one stream goes quiet (sound disabled, a stalled microphone) the
   // other must not wait for it behind the muxer's interleaving for long.
-  format_context_->max_interleave_delta = max_interleave_delay_us;
+  {
+    std::lock_guard lock(video_lock_);
+    format_context_->max_interleave_delta = max_interleave_delay_us(fps_);
+  }
   if (!(output_format_->flags & AVFMT_NOFILE)) {
     // rw_timeout (not "timeout", which makes an rtmp client listen) bounds
     // every read and write of the connection for its whole life.

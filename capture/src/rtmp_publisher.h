@@ -44,8 +44,12 @@ inline constexpr int status_audio_refused = 1;
 inline constexpr std::chrono::seconds publish_open_timeout{5};   // connect and handshake
 inline constexpr std::chrono::seconds publish_write_timeout{5};  // one write call
 inline constexpr std::chrono::seconds publish_close_timeout{3};  // the whole of close()
-// Longest a packet waits in the muxer for the other stream's packets (us).
-inline constexpr std::int64_t max_interleave_delay_us = 500000;
+// Longest a packet waits in the muxer for the other stream's packets (us),
+// for video at `fps`: the H.264 encoder's own delay in pictures (its B-frames,
+// GOP look-ahead and threads) at that rate, plus half a second. Sound arrives
+// that much ahead of the pictures it goes with, so a shorter wait would
+// refuse pictures; a longer one would hold them behind sound that stopped.
+std::int64_t max_interleave_delay_us(int fps);
 
 using sample_bytes_ptr = std::shared_ptr<std::uint8_t[]>;
 

@@ -123,8 +123,8 @@ TEST(mid_room, sound_switched_off_still_reaches_the_host_and_pictures_keep_flowi
   room.manager.enable_audio(false);
   const std::uint64_t published = stats_of(room.manager).audio_bytes;
   const std::size_t heard = room.host.audio_frame_sizes().size();
-  std::this_thread::sleep_for(5s);
-  EXPECT_GE(room.host.audio_frame_sizes().size(), heard + 180) << "about 43 buffers a second";
+  std::this_thread::sleep_for(6s);
+  EXPECT_GE(room.host.audio_frame_sizes().size(), heard + 220) << "about 43 buffers a second";
   EXPECT_EQ(stats_of(room.manager).audio_bytes, published);
 
   const media_readback seen = viewer.subscriber.finish(SIZE_MAX, 0ms, 0ms);
@@ -135,9 +135,9 @@ TEST(mid_room, sound_switched_off_still_reaches_the_host_and_pictures_keep_flowi
   const std::vector<std::int64_t> video_times = times_ms(seen.of(AVMEDIA_TYPE_VIDEO), true);
   const auto after = std::count_if(video_times.begin(), video_times.end(),
                                    [&](std::int64_t t) { return t > last_sound + 500; });
-  // Five seconds of pictures were taken; the encoder's look-ahead holds
-  // about a second and a half of them, the muxer at most half a second more.
-  EXPECT_GE(after, 45) << "pictures held back behind the missing sound";
+  // Six seconds of pictures were taken; the encoder holds under a second of
+  // them, the muxer at most its interleaving delay more (1.3 s at 30 fps).
+  EXPECT_GE(after, 75) << "pictures held back behind the missing sound";
 }
 
 TEST(mid_room, quality_changes_reopen_the_encoder_at_the_new_rate) {

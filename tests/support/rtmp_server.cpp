@@ -1,5 +1,7 @@
 #include "rtmp_server.h"
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <stdexcept>
 
@@ -25,7 +27,9 @@ std::string run(const std::string& command) {
 }  // namespace
 
 rtmp_server::rtmp_server() {
-  port_ = std::stoi(run(script() + " start '" + dir_.path().string() + "'"));
+  // The server is tied to this process: a test that aborts leaves none behind.
+  port_ = std::stoi(run("RTMP_SERVER_OWNER=" + std::to_string(getpid()) + " " + script() +
+                        " start '" + dir_.path().string() + "'"));
   running_ = true;
 }
 
